@@ -1,0 +1,91 @@
+// Frames: the byte strings the programs exchange on their standard streams.
+// STX, then US and the text of each field, one more US, ETX.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+inline constexpr char STX = 0x02;
+inline constexpr char US = 0x1F;
+inline constexpr char ETX = 0x03;
+
+// The last frame read: at most 499 frame bytes and a NUL.
+inline constexpr int kFrameBufferSize = 500;
+extern char NewFrame[kFrameBufferSize];
+// The byte just read and a NUL.
+extern char TmpChar[2];
+
+// Message codes returned by ClassifyFrame.
+enum MessageCode : int {
+  kUnknownFrame = -1,
+  kCallAccept = 100,
+  kCallAccepted = 101,
+  kCallNew = 102,
+  kCallStart = 103,
+  kCallStarted = 104,
+  kCallStop = 105,
+  kCallStopped = 106,
+  kGsmPoweredOff = 200,
+  kGsmPoweredOn = 201,
+  kGsmPowerOff = 202,
+  kGsmPowerOn = 203,
+  kGsmPoweringOn = 204,
+  kSmsDelete = 300,
+  kSmsDeleted = 301,
+  kSmsNew = 302,
+  kSmsRetrieve = 303,
+  kSmsRetrieved = 304,
+  kSmsTransmit = 305,
+  kSmsTransmitted = 306,
+  kNotifySwitchToProfile = 400,
+};
+
+// A text field that a frame may lack.
+using FrameText = std::optional<std::string>;
+
+// A call frame's fields; a field the frame lacks is "".
+struct CallFields {
+  std::string CallAction;
+  std::string PhoneNr;
+};
+
+// An sms frame's fields, also the record of the message store and the
+// composer. A text field the frame lacks is absent; a missing number is 0.
+struct TextMessage {
+  FrameText TextAction;
+  int32_t TextMessageNr = 0;
+  FrameText PhoneNumber;
+  FrameText TextMessageDate;
+  FrameText TextMessageTime;
+  FrameText TextMessageBody;
+};
+
+// A notify frame's fields; a field the frame lacks is absent.
+struct NotifyFields {
+  FrameText NotifyAction;
+  FrameText ProfileText;
+};
+
+// Reads one frame from fd into NewFrame. 0: a frame was read, or nothing came
+// within 60 seconds (NewFrame empty); -1: end of input; -2: the frame passed
+// the 499-byte limit.
+int ReadFrame(int fd);
+
+int ClassifyFrame(const char* frame);
+int ParseCallAction(const char* frame);
+int ParseSmsAction(const char* frame);
+int ParseGsmAction(const char* frame);
+int ParseNotifyAction(const char* frame);
+
+CallFields SplitCallFrame(const char* frame);
+TextMessage SplitTextMessageFrame(const char* frame);
+NotifyFields SplitNotifyFrame(const char* frame);
+
+// Each writes one whole frame on standard output and flushes it.
+void WriteCallFrame(const char* action, const char* number);
+void WriteSmsFrame(const TextMessage& message);
+
+// Non-canonical, no-echo standard input; RestoreInputMode undoes it.
+void SetInputMode();
+void RestoreInputMode();

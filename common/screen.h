@@ -1,0 +1,61 @@
+// Full-screen phone windows: creation, the 3 by 4 grid of 160-pixel buttons,
+// touch waits, the hit test and the acknowledgement flash.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <functional>
+
+inline constexpr int kScreenWidth = 480;
+inline constexpr int kScreenHeight = 640;
+inline constexpr int kCellSize = 160;
+
+inline constexpr char kFontPattern30[] = "-*-*-*-*-*-*-30-*-*-*-*-*-*-*";
+inline constexpr char kFontPattern40[] = "-*-*-*-*-*-*-40-*-*-*-*-*-*-*";
+
+// The program's window font. The library's default is the 30-pixel pattern;
+// a program that wants another one (smsreader) defines this symbol itself,
+// and the linker then never takes the default from the library.
+extern const char* const PhoneFontPattern;
+
+// The latest display connection and the graphics context of the latest
+// window; each CreatePhoneWindow replaces both.
+extern Display* PhoneDisplay;
+extern GC PhoneGC;
+
+// Opens a new display connection, creates, names and maps the full-screen
+// window and waits until it is mapped. Returns the window, or 0 when the
+// graphics context cannot be created. Ends the program with status 1 when
+// the display cannot be opened.
+Window CreatePhoneWindow(GC* gc_out, const char* title);
+
+unsigned long LookupColorPixel(const char* name);
+
+// Up to 60 labels ended by nullptr, five lines to a cell over cells 0 to 11.
+using LabelList = const char* const*;
+inline constexpr int kLabelListCapacity = 60;
+void DrawLabelGrid(Window window, LabelList labels);
+
+using Redraw = std::function<void()>;
+// Grabs button 1 on the window passively and selects Exposure.
+void GrabTouch(Window window);
+// Blocks until button 1 is pressed, redrawing on Expose; XNextEvent form.
+void WaitForTouch(Window window, const Redraw& redraw);
+// The same, waiting only for Exposure or ButtonPress of this window.
+void WaitForWindowTouch(Window window, const Redraw& redraw);
+// The same by polling every 100 ms.
+void PollForTouch(Window window, const Redraw& redraw);
+// Pointer position relative to the window; false (after saying so on
+// standard output) when it cannot be queried.
+bool ReadTouchPoint(Window window, int* x, int* y);
+
+// Hit test: a band from a to b holds v when a < v <= b.
+inline bool InBand(int v, int a, int b) { return a < v && v <= b; }
+// Column 0 to 2 of x, row 0 to 3 of y, or -1.
+int TouchColumn(int x);
+int TouchRow(int y);
+// Standard cell row * 3 + column, or -1 when the position is in no cell.
+int TouchCell(int x, int y);
+
+// A blank 200 by 200 square in a child process for half a second.
+void FlashFeedback();
