@@ -1,0 +1,151 @@
+// callhandler: answers incoming calls. The parent reads frames for ever and
+// never draws; each call new frame gets an Accept/Reject window in a child of
+// its own, each call accepted frame a child running the call menu.
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "call_logic.h"
+#include "call_menu.h"
+#include "contacts.h"
+#include "frame.h"
+#include "routing.h"
+#include "screen.h"
+
+namespace {
+
+// The Accept/Reject child's window and its four labels: "Reject", the blank
+// cell, "Accept", and the caller below the buttons.
+Window AcceptRejectWindow;
+const char* AcceptRejectLabels[4] = {"Reject", "", "Accept", ""};
+constexpr int kButtonLabelX[3] = {24, 184, 344};
+constexpr int kButtonLabelY = 80;
+constexpr int kCallerX = 24;
+constexpr int kCallerY = 240;
+
+void DrawText(int x, int y, const char* text) {
+  XDrawString(PhoneDisplay, AcceptRejectWindow, PhoneGC, x, y, text,
+              static_cast<int>(std::strlen(text)));
+}
+
+// One row of three buttons, open on the right where the border closes it,
+// with the caller's name or number below.
+void DrawAcceptRejectScreen() {
+  for (int y : {0, kCellSize})
+    XDrawLine(PhoneDisplay, AcceptRejectWindow, PhoneGC, 0, y, kScreenWidth, y);
+  for (int x : {0, kCellSize, 2 * kCellSize})
+    XDrawLine(PhoneDisplay, AcceptRejectWindow, PhoneGC, x, 0, x, kCellSize);
+  for (int slot = 0; slot < 3; ++slot)
+    if (AcceptRejectLabels[slot][0] != '\0')
+      DrawText(kButtonLabelX[slot], kButtonLabelY, AcceptRejectLabels[slot]);
+  DrawText(kCallerX, kCallerY, AcceptRejectLabels[3]);
+  XFlush(PhoneDisplay);
+}
+
+// The pointer position of a touch. Standard output carries this process's
+// frames, so a lost pointer is reported on standard error.
+bool ReadCallerTouch(int* x, int* y) {
+  Window root, child;
+  int root_x, root_y;
+  unsigned int buttons;
+  if (XQueryPointer(PhoneDisplay, AcceptRejectWindow, &root, &child, &root_x,
+                    &root_y, x, y, &buttons))
+    return true;
+  std::fputs("hmmmm, where is that sneaky pointer?\n", stderr);
+  return false;
+}
+
+// The Accept/Reject child: shows the caller and ends once the user has
+// touched "Reject" or "Accept". Only a press is hit-tested; an exposure just
+// redraws, so a window uncovered under a resting pointer decides nothing.
+[[noreturn]] void AcceptRejectCall(const CallFields& call) {
+  const char* number = call.PhoneNr.c_str();
+  char caller[kCallerLabelSize];
+  AcceptRejectLabels[3] = strdup(CallerLabel(number, caller));
+
+  GC gc;
+  AcceptRejectWindow = CreatePhoneWindow(&gc, "Accept/Reject Call");
+  DrawAcceptRejectScreen();
+  for (;;) {
+    WaitForWindowTouch(AcceptRejectWindow, DrawAcceptRejectScreen);
+    int x = 0, y = 0;
+    if (!ReadCallerTouch(&x, &y)) {
+      WriteCallFrame("stop", number);
+      std::exit(0);
+    }
+    switch (ClassifyAcceptRejectTouch(x, y)) {
+      case AcceptRejectTouch::kReject:
+        WriteCallFrame("stop", number);
+        std::exit(0);
+      case AcceptRejectTouch::kAccept:
+        WriteCallFrame("accept", number);
+        SelectCallRouting();
+        std::exit(0);
+      case AcceptRejectTouch::kBlank:
+      case AcceptRejectTouch::kElsewhere:
+        break;
+    }
+  }
+}
+
+// Forks with ended children left to the system; a failed fork ends the
+// whole callhandler.
+bool InChild(const char* fork_failure) {
+  signal(SIGCHLD, SIG_IGN);
+  pid_t pid = fork();
+  if (pid < 0) {
+    std::fputs(fork_failure, stderr);
+    std::exit(1);
+  }
+  return pid == 0;
+}
+
+// Once the input has ended no frame can come any more. The children keep
+// their windows and still write their frames; the parent has nothing left.
+[[noreturn]] void EndOfInput() {
+  std::fputs("201212071300 end of input, no more frames\n", stderr);
+  std::exit(0);
+}
+
+int HandleCallFrame() {
+  std::fputs("201201111529 Reading NewFrame \n", stderr);
+  int result = ReadFrame(0);
+  if (result == -1) EndOfInput();
+  if (result != 0) return 1;
+
+  switch (ActionForCode(ClassifyFrame(NewFrame))) {
+    case CallFrameAction::kShowAcceptReject: {
+      CallFields call = SplitCallFrame(NewFrame);
+      if (InChild("Forking failed 201201301035\n")) AcceptRejectCall(call);
+      break;
+    }
+    case CallFrameAction::kStartCallMenu:
+      SplitCallFrame(NewFrame);
+      if (InChild("Forking failed 201201311941\n")) ShowCallMenu();
+      break;
+    case CallFrameAction::kPauseReading:
+      SplitCallFrame(NewFrame);
+      sleep(1);
+      break;
+    case CallFrameAction::kIgnore:
+      break;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int main() {
+  // Without a standard input every read would fail at once, for ever.
+  if (fcntl(0, F_GETFD) == -1) EndOfInput();
+  SetInputMode();
+  FillContactBook();
+  while (HandleCallFrame()) {
+  }
+}
