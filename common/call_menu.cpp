@@ -1,1 +1,153 @@
-// Not written yet.
+// The Call Menu shown during a call, and the DTMF keypad it opens.
+#include "call_menu.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "frame.h"
+#include "routing.h"
+#include "screen.h"
+#include "tone.h"
+
+namespace {
+
+// The window each routine draws on.
+Window ButtonRowWindow = 0;
+Window DtmfKeypadWindow = 0;
+
+// The connection of the previous Call Menu window, closed once the next one
+// is up: the menu makes a window per pass, and keeping every connection
+// would run the process out of descriptors and the server out of clients in
+// a long call.
+Display* PreviousButtonRowDisplay = nullptr;
+
+void DrawText(Window window, int x, int y, const char* text) {
+  XDrawString(PhoneDisplay, window, PhoneGC, x, y, text, static_cast<int>(strlen(text)));
+}
+
+void DrawLine(Window window, int x1, int y1, int x2, int y2) {
+  XDrawLine(PhoneDisplay, window, PhoneGC, x1, y1, x2, y2);
+}
+
+void GrabButtonOne(Display* display, Window window) {
+  XGrabButton(display, Button1, 0, window, True, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+              None, None);
+  XSelectInput(display, window, ExposureMask);
+}
+
+void RetirePreviousButtonRow(Display* replacement) {
+  if (PreviousButtonRowDisplay != nullptr) XCloseDisplay(PreviousButtonRowDisplay);
+  PreviousButtonRowDisplay = replacement;
+}
+
+}  // namespace
+
+void DrawButtonRow(const char* const labels[kButtonRowSlots]) {
+  const Window w = ButtonRowWindow;
+  DrawLine(w, 0, 0, kScreenWidth, 0);
+  DrawLine(w, 0, kCellSize, kScreenWidth, kCellSize);
+  for (int x = 0; x < kScreenWidth; x += kCellSize) DrawLine(w, x, 0, x, kCellSize);
+  for (int slot = 0; slot < kButtonRowSlots; ++slot) {
+    if (labels[slot] == nullptr) continue;
+    const int button = slot / 5, line = slot % 5;
+    DrawText(w, button * kCellSize + 4, 16 + 32 * line, labels[slot]);
+  }
+  XFlush(PhoneDisplay);
+}
+
+int RunButtonRow(const char* title, const char* const labels[kButtonRowSlots]) {
+  GC gc;
+  const Window window = CreatePhoneWindow(&gc, title);
+  Display* const display = PhoneDisplay;
+  RetirePreviousButtonRow(display);
+  if (window == 0) return 0;
+  ButtonRowWindow = window;
+  DrawButtonRow(labels);
+
+  GrabButtonOne(display, window);
+  XEvent event;
+  XWindowEvent(display, window, ButtonPressMask, &event);
+
+  int x, y;
+  if (!ReadTouchPoint(window, &x, &y)) return 1;  // cannot tell where: end the call
+  const int button = ButtonRowButton(x, y);
+  if (button != 0) return button;
+  XLowerWindow(display, window);
+  XDestroyWindow(display, window);
+  XFlush(display);
+  return 0;
+}
+
+void EndCall() {
+  WriteCallFrame("stop", "+1234567890");
+  exit(0);
+}
+
+void ShowCallMenu() {
+  SelectCallRouting();
+  for (;;) {
+    const int button = RunButtonRow("Call Menu", CallMenuLabels);
+    fputs("201202041943 inner loop\n", stderr);
+    switch (button) {
+      case 1:
+        EndCall();
+      case 2:
+        SelectSpeakerPhoneRouting();
+        break;
+      case 3:
+        SelectKeypadRouting();
+        ShowDtmfKeypad();
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void DrawDtmfKeypad() {
+  const Window w = DtmfKeypadWindow;
+  for (int y = kDtmfCellHeight; y <= kScreenHeight; y += kDtmfCellHeight)
+    DrawLine(w, 0, y, kScreenWidth, y);
+  for (int x = kCellSize; x < kScreenWidth; x += kCellSize) DrawLine(w, x, 0, x, kScreenHeight);
+  for (int row = 0; row < kDtmfRows; ++row)
+    for (int column = 0; column < kDtmfColumns; ++column)
+      for (int line = 0; line < kDtmfTextLines; ++line) {
+        const DtmfText t = DtmfTextAt(row, column, line);
+        if (t.text[0] != '\0') DrawText(w, t.x, t.y, t.text);
+      }
+  XFlush(PhoneDisplay);
+}
+
+int ShowDtmfKeypad() {
+  GC gc;
+  const Window window = CreatePhoneWindow(&gc, "ShowDtmfKeypad");
+  Display* const display = PhoneDisplay;
+  if (window == 0) return 0;
+  DtmfKeypadWindow = window;
+  DrawDtmfKeypad();
+
+  for (;;) {
+    GrabButtonOne(display, window);
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.type == Expose) {
+      DrawDtmfKeypad();
+      XUngrabPointer(display, 0);
+      continue;
+    }
+    if (event.type != ButtonPress) continue;
+    FlashFeedback();
+    // Window coordinates: the 2-pixel border puts the window's origin at
+    // (2, 2) of the root, and the keys are drawn relative to the window.
+    int x, y;
+    if (!ReadTouchPoint(window, &x, &y)) break;
+    const int key = DtmfKeyAt(x, y);
+    if (key == kDtmfClose) break;
+    PlayDtmfTone(static_cast<PhoneButton>(key));
+  }
+  XCloseDisplay(display);
+  return 0;
+}

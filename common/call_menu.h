@@ -10,3 +10,30 @@ void DrawButtonRow(const char* const labels[kButtonRowSlots]);
 [[noreturn]] void EndCall();
 int ShowDtmfKeypad();
 void DrawDtmfKeypad();
+
+// The Call Menu's labels, five lines per button from left to right.
+extern const char* const CallMenuLabels[kButtonRowSlots];
+
+// Button 1 to 3 of the row at a window position, or 0 outside the row.
+int ButtonRowButton(int x, int y);
+
+// The DTMF keypad: 3 columns by 5 rows of 160 by 128 pixel cells, five text
+// lines 20 pixels apart per cell, the label on the third.
+inline constexpr int kDtmfColumns = 3;
+inline constexpr int kDtmfRows = 5;
+inline constexpr int kDtmfCellHeight = 128;
+inline constexpr int kDtmfTextLines = 5;
+
+// What a keypad position does: the PhoneButton whose tone it plays, or
+// kDtmfClose for the top row and anything outside the keys.
+inline constexpr int kDtmfClose = -1;
+int DtmfKeyAt(int x, int y);
+
+// One text position of the keypad: where it is drawn and what ("" draws
+// nothing).
+struct DtmfText {
+  int x;
+  int y;
+  const char* text;
+};
+DtmfText DtmfTextAt(int row, int column, int line);
