@@ -71,6 +71,9 @@ struct NotifyFields {
 // within 60 seconds (NewFrame empty); -1: end of input; -2: the frame passed
 // the 499-byte limit.
 int ReadFrame(int fd);
+// The same reader with an explicit wait for the first byte, in seconds.
+// A read that fails for good (not EINTR) counts as end of input.
+int ReadFrameWithin(int fd, int seconds);
 
 int ClassifyFrame(const char* frame);
 int ParseCallAction(const char* frame);
@@ -82,7 +85,8 @@ CallFields SplitCallFrame(const char* frame);
 TextMessage SplitTextMessageFrame(const char* frame);
 NotifyFields SplitNotifyFrame(const char* frame);
 
-// Each writes one whole frame on standard output and flushes it.
+// Each writes one whole frame on standard output and flushes it. An absent
+// text (a null pointer or an empty optional) is written as the empty text.
 void WriteCallFrame(const char* action, const char* number);
 void WriteSmsFrame(const TextMessage& message);
 
