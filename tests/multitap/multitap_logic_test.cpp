@@ -190,7 +190,8 @@ TEST(MultitapLayout, PiecesOfEighteenGoToTheNineBaselines) {
 
   const std::string eighteen(18, 'x');
   EXPECT_EQ(LayoutMultitapText(eighteen.c_str(), p), 1);
-  ASSERT_EQ(LayoutMultitapText((eighteen + "y.").c_str(), p), 2);
+  const std::string twenty = eighteen + "y.";
+  ASSERT_EQ(LayoutMultitapText(twenty.c_str(), p), 2);
   EXPECT_EQ(p[1].y, 112);
   EXPECT_EQ(std::string(p[1].text, p[1].length), "y.");
 
