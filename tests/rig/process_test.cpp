@@ -1,8 +1,13 @@
 #include "process.h"
 
+#include "capture.h"
+
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -91,6 +96,18 @@ TEST(Process, KillTakesTheWholeProcessGroup) {
   sh.Kill();
   EXPECT_EQ(sh.WaitForExit(), 128 + SIGKILL);
   EXPECT_TRUE(sh.WaitForOutputEnd());
+}
+
+TEST(CapturedFd, CatchesBothStdioAndRawWritesUntilDestroyed) {
+  {
+    rig::CapturedFd out(1);
+    ASSERT_EQ(write(1, "raw ", 4), 4);
+    printf("buffered");  // still in the stdio buffer until Text()
+    EXPECT_EQ(out.Text(), "raw buffered");
+  }
+  rig::CapturedFd err(2);
+  fputs("to stderr\n", stderr);
+  EXPECT_EQ(err.Text(), "to stderr\n");
 }
 
 }  // namespace
