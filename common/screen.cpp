@@ -1,1 +1,324 @@
-// Not written yet.
+#include "screen.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+Display* PhoneDisplay = nullptr;
+GC PhoneGC = nullptr;
+
+namespace {
+
+constexpr int kBorderWidth = 2;
+constexpr unsigned kPollMicroseconds = 100000;
+constexpr unsigned kFlashMicroseconds = 500000;
+
+// Every window keeps its connection, GC and font until the process ends;
+// this table holds on to them after PhoneDisplay and PhoneGC have moved on.
+struct ShownWindow {
+  Display* display;
+  GC gc;
+  XFontStruct* font;
+};
+constexpr int kShownWindowCapacity = 64;
+ShownWindow ShownWindows[kShownWindowCapacity];
+int ShownWindowCount = 0;
+
+void KeepShownWindow(Display* display, GC gc, XFontStruct* font) {
+  if (ShownWindowCount < kShownWindowCapacity) ShownWindows[ShownWindowCount++] = {display, gc, font};
+}
+
+// Glyph metrics of a single-byte character, or null when the font has no
+// entry for it.
+const XCharStruct* GlyphOf(const XFontStruct* font, unsigned char c) {
+  if (c < font->min_char_or_byte2 || c > font->max_char_or_byte2) return nullptr;
+  if (font->per_char == nullptr) return &font->max_bounds;
+  return &font->per_char[c - font->min_char_or_byte2];
+}
+
+bool IsEmptyGlyph(const XCharStruct* g) {
+  return g->width == 0 && g->lbearing == 0 && g->rbearing == 0 && g->ascent == 0 &&
+         g->descent == 0;
+}
+
+XFontStruct* TryFont(Display* display, const char* pattern) {
+  XFontStruct* font = XLoadQueryFont(display, pattern);
+  if (font != nullptr && !FontDrawsLabels(font)) {
+    XFreeFont(display, font);
+    font = nullptr;
+  }
+  return font;
+}
+
+void SayFontReplaced(const char* pattern, const char* replacement) {
+  static bool said = false;
+  if (said) return;
+  said = true;
+  std::fprintf(stderr, "201212071200 font %s cannot draw the labels, using %s\n", pattern,
+               replacement);
+}
+
+// Window attributes shared by the phone windows and the flash.
+Window CreateTopWindow(Display* display, int x, int y, int width, int height) {
+  int screen = DefaultScreen(display);
+  XSetWindowAttributes attributes{};
+  attributes.background_pixel = WhitePixel(display, screen);
+  attributes.border_pixel = BlackPixel(display, screen);
+  attributes.override_redirect = False;
+  Window window = XCreateWindow(display, RootWindow(display, screen), x, y, width, height,
+                                kBorderWidth, DefaultDepth(display, screen), InputOutput,
+                                CopyFromParent, CWBackPixel | CWBorderPixel | CWOverrideRedirect,
+                                &attributes);
+  XWMHints wm_hints{};
+  wm_hints.flags = StateHint;
+  wm_hints.initial_state = NormalState;
+  XSetWMHints(display, window, &wm_hints);
+  XSizeHints size_hints{};
+  size_hints.flags = PPosition | PSize;
+  size_hints.x = x;
+  size_hints.y = y;
+  size_hints.width = width;
+  size_hints.height = height;
+  XSetNormalHints(display, window, &size_hints);
+  return window;
+}
+
+// WM_ICON_NAME gets the text of WM_NAME with the same type and format.
+void CopyNameToIconName(Display* display, Window window) {
+  Atom type;
+  int format;
+  unsigned long count, remaining;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, window, XA_WM_NAME, 0, 1024, False, AnyPropertyType, &type,
+                         &format, &count, &remaining, &data) == Success &&
+      data != nullptr) {
+    XChangeProperty(display, window, XA_WM_ICON_NAME, type, format, PropModeReplace, data,
+                    static_cast<int>(count));
+  }
+  if (data != nullptr) XFree(data);
+}
+
+void MapAndWait(Display* display, Window window) {
+  XSelectInput(display, window, StructureNotifyMask);
+  XMapWindow(display, window);
+  XEvent event;
+  do XWindowEvent(display, window, StructureNotifyMask, &event);
+  while (event.type != MapNotify);
+}
+
+[[noreturn]] void RunFlash() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) _exit(1);
+  int screen = DefaultScreen(display);
+  Window window = CreateTopWindow(display, 140, 220, 200, 200);
+  GC gc = XCreateGC(display, window, 0, nullptr);
+  if (gc == nullptr) {
+    XDestroyWindow(display, window);
+  } else {
+    XSetForeground(display, gc, BlackPixel(display, screen));
+    XSetBackground(display, gc, WhitePixel(display, screen));
+  }
+  XMapWindow(display, window);
+  XFlush(display);
+  usleep(kFlashMicroseconds);
+  XDestroyWindow(display, window);
+  XFlush(display);
+  // _exit: the copied stdio buffers and exit handlers belong to the parent.
+  _exit(0);
+}
+
+}  // namespace
+
+bool FontDrawsLabels(const XFontStruct* font) {
+  if (font == nullptr || font->min_byte1 != 0) return false;
+  const XCharStruct* glyph = GlyphOf(font, 'A');
+  return glyph != nullptr && !IsEmptyGlyph(glyph);
+}
+
+void LatinFontPattern(const char* pattern, char* out, int out_size) {
+  // Keep everything up to the dash before the second-to-last field.
+  const char* cut = std::strrchr(pattern, '-');
+  if (cut != nullptr) {
+    const char* before = cut;
+    while (before > pattern && *--before != '-') {
+    }
+    if (*before == '-') cut = before;
+  }
+  int keep = cut != nullptr ? static_cast<int>(cut - pattern) : static_cast<int>(std::strlen(pattern));
+  std::snprintf(out, out_size, "%.*s-iso8859-1", keep, pattern);
+}
+
+XFontStruct* LoadLabelFont(Display* display, const char* pattern) {
+  XFontStruct* font = TryFont(display, pattern);
+  if (font != nullptr) return font;
+  char latin[256];
+  LatinFontPattern(pattern, latin, sizeof latin);
+  font = TryFont(display, latin);
+  if (font != nullptr) {
+    SayFontReplaced(pattern, latin);
+    return font;
+  }
+  SayFontReplaced(pattern, "fixed");
+  return XLoadQueryFont(display, "fixed");
+}
+
+Window CreatePhoneWindow(GC* gc_out, const char* title) {
+  PhoneDisplay = XOpenDisplay(nullptr);
+  if (PhoneDisplay == nullptr) {
+    std::fputs("Opening display failed, check DISPLAY variable\n", stderr);
+    std::exit(1);
+  }
+  int screen = DefaultScreen(PhoneDisplay);
+  Window window = CreateTopWindow(PhoneDisplay, 0, 0, kScreenWidth, kScreenHeight);
+  XStoreName(PhoneDisplay, window, title);
+  CopyNameToIconName(PhoneDisplay, window);
+
+  XFontStruct* font = LoadLabelFont(PhoneDisplay, PhoneFontPattern);
+  XGCValues values{};
+  values.foreground = BlackPixel(PhoneDisplay, screen);
+  unsigned long mask = GCForeground;
+  if (font != nullptr) {
+    values.font = font->fid;
+    mask |= GCFont;
+  }
+  GC gc = XCreateGC(PhoneDisplay, window, mask, &values);
+  *gc_out = gc;
+  PhoneGC = gc;
+  KeepShownWindow(PhoneDisplay, gc, font);
+  if (gc == nullptr) {
+    XDestroyWindow(PhoneDisplay, window);
+    return 0;
+  }
+  XSetForeground(PhoneDisplay, gc, BlackPixel(PhoneDisplay, screen));
+  XSetBackground(PhoneDisplay, gc, WhitePixel(PhoneDisplay, screen));
+
+  MapAndWait(PhoneDisplay, window);
+  XFlush(PhoneDisplay);
+  return window;
+}
+
+unsigned long LookupColorPixel(const char* name) {
+  int screen = DefaultScreen(PhoneDisplay);
+  unsigned long black = BlackPixel(PhoneDisplay, screen);
+  if (DefaultDepth(PhoneDisplay, screen) <= 1) return black;
+  XColor exact, colour;
+  Colormap colormap = DefaultColormap(PhoneDisplay, screen);
+  if (!XLookupColor(PhoneDisplay, colormap, name, &exact, &colour)) return black;
+  if (!XAllocColor(PhoneDisplay, colormap, &colour)) return black;
+  return colour.pixel;
+}
+
+int LayOutLabelList(LabelList labels, PlacedLabel placed[kLabelListCapacity]) {
+  int count = 0;
+  while (count < kLabelListCapacity && labels[count] != nullptr) {
+    int cell = count / 5;
+    placed[count] = {labels[count], LabelX(cell % 3), LabelY(cell / 3, count % 5)};
+    ++count;
+  }
+  return count;
+}
+
+void DrawLabelGrid(Window window, LabelList labels) {
+  for (int y = 0; y < kScreenHeight; y += kCellSize)
+    XDrawLine(PhoneDisplay, window, PhoneGC, 0, y, kScreenWidth, y);
+  for (int x = 0; x < kScreenWidth; x += kCellSize)
+    XDrawLine(PhoneDisplay, window, PhoneGC, x, 0, x, kScreenHeight);
+  PlacedLabel placed[kLabelListCapacity];
+  int count = LayOutLabelList(labels, placed);
+  for (int i = 0; i < count; ++i)
+    XDrawString(PhoneDisplay, window, PhoneGC, placed[i].x, placed[i].y, placed[i].text,
+                static_cast<int>(std::strlen(placed[i].text)));
+  XFlush(PhoneDisplay);
+}
+
+void GrabTouch(Window window) {
+  XGrabButton(PhoneDisplay, Button1, 0, window, True, ButtonPressMask, GrabModeAsync,
+              GrabModeAsync, None, None);
+  XSelectInput(PhoneDisplay, window, ExposureMask);
+}
+
+namespace {
+
+// Step 4 of the blocking waits: true when the event ends the wait.
+bool TouchEnds(const XEvent& event, const Redraw& redraw) {
+  if (event.type == Expose) {
+    redraw();
+    return false;
+  }
+  XUngrabPointer(PhoneDisplay, CurrentTime);
+  return event.type == ButtonPress;
+}
+
+}  // namespace
+
+void WaitForTouch(Window window, const Redraw& redraw) {
+  XEvent event;
+  do {
+    GrabTouch(window);
+    XNextEvent(PhoneDisplay, &event);
+  } while (!TouchEnds(event, redraw));
+}
+
+void WaitForWindowTouch(Window window, const Redraw& redraw) {
+  XEvent event;
+  do {
+    GrabTouch(window);
+    XWindowEvent(PhoneDisplay, window, ExposureMask | ButtonPressMask, &event);
+  } while (!TouchEnds(event, redraw));
+}
+
+void PollForTouch(Window window, const Redraw& redraw) {
+  for (;;) {
+    GrabTouch(window);
+    XEvent event;
+    if (XCheckWindowEvent(PhoneDisplay, window, ExposureMask, &event)) redraw();
+    if (XCheckTypedEvent(PhoneDisplay, ButtonPress, &event)) {
+      XUngrabPointer(PhoneDisplay, CurrentTime);
+      return;
+    }
+    usleep(kPollMicroseconds);
+  }
+}
+
+bool ReadTouchPoint(Window window, int* x, int* y) {
+  Window root, child;
+  int root_x, root_y;
+  unsigned mask;
+  if (!XQueryPointer(PhoneDisplay, window, &root, &child, &root_x, &root_y, x, y, &mask)) {
+    std::puts("hmmmm, where is that sneaky pointer?");
+    std::fflush(stdout);
+    return false;
+  }
+  return true;
+}
+
+int TouchColumn(int x) {
+  for (int column = 0; column < 3; ++column)
+    if (InBand(x, kCellSize * column, kCellSize * (column + 1))) return column;
+  return -1;
+}
+
+int TouchRow(int y) {
+  for (int row = 0; row < 4; ++row)
+    if (InBand(y, kCellSize * row, kCellSize * (row + 1))) return row;
+  return -1;
+}
+
+int TouchCell(int x, int y) {
+  int column = TouchColumn(x), row = TouchRow(y);
+  return column < 0 || row < 0 ? -1 : row * 3 + column;
+}
+
+void FlashFeedback() {
+  pid_t pid = fork();
+  if (pid < 0) {
+    std::puts("Forking failed 201108241240");
+    std::fflush(stdout);
+    std::exit(1);
+  }
+  if (pid == 0) RunFlash();
+}

@@ -31,10 +31,33 @@ Window CreatePhoneWindow(GC* gc_out, const char* title);
 
 unsigned long LookupColorPixel(const char* name);
 
+// Baseline start of text line 0 to 4 in the cell of the given column and row.
+inline int LabelX(int column) { return kCellSize * column + 4; }
+inline int LabelY(int row, int line) { return kCellSize * row + 16 + 32 * line; }
+
 // Up to 60 labels ended by nullptr, five lines to a cell over cells 0 to 11.
 using LabelList = const char* const*;
 inline constexpr int kLabelListCapacity = 60;
 void DrawLabelGrid(Window window, LabelList labels);
+
+struct PlacedLabel {
+  const char* text;
+  int x, y;
+};
+// Where DrawLabelGrid puts each entry of the list: entry k on line k mod 5
+// of cell k div 5, up to the first absent entry. Returns the count placed.
+int LayOutLabelList(LabelList labels, PlacedLabel placed[kLabelListCapacity]);
+
+// Font choice. A font can draw the labels when it holds a glyph for
+// printable ASCII ("A") in its first byte row; some fonts matching a bare
+// pixel-size pattern (iso10646 fonts whose glyphs start at row 6) do not.
+bool FontDrawsLabels(const XFontStruct* font);
+// The pattern with its last two fields (the encoding) set to iso8859-1.
+void LatinFontPattern(const char* pattern, char* out, int out_size);
+// Loads the pattern's font; when it cannot draw the labels, the same
+// pattern in iso8859-1, then "fixed". Says so once per process on standard
+// error. Null only when even "fixed" is missing.
+XFontStruct* LoadLabelFont(Display* display, const char* pattern);
 
 using Redraw = std::function<void()>;
 // Grabs button 1 on the window passively and selects Exposure.
