@@ -44,7 +44,7 @@ TextReference::TextReference(const std::vector<Text>& texts) {
   XSetForeground(display, gc, WhitePixel(display, screen));
   XFillRectangle(display, pixmap, gc, 0, 0, kScreenWidth, kScreenHeight);
   XSetForeground(display, gc, BlackPixel(display, screen));
-  XFontStruct* font = XLoadQueryFont(display, kFontPattern30);
+  XFontStruct* font = LoadLabelFont(display, kFontPattern30);
   if (font != nullptr) XSetFont(display, gc, font->fid);
   for (const Text& t : texts)
     XDrawString(display, pixmap, gc, t.x, t.baseline, t.text, static_cast<int>(strlen(t.text)));
