@@ -24,7 +24,7 @@ check-asan: deps
 
 fuzz: deps
 	cmake --preset fuzz
-	cmake --build --preset fuzz
+	cmake --build --preset fuzz --target frame_fuzzer
 	tools/run-fuzzer build-fuzz $(FUZZ_SECONDS)
 
 deps:
