@@ -6,8 +6,15 @@ using PhoneButton = unsigned int;
 inline constexpr int kToneSampleRate = 16000;
 inline constexpr int kToneSamples = 8000;
 
-// Plays the half-second tone of a keypad button (0 to 14).
+// Plays the half-second tone of a keypad button (0 to 14). A button above
+// 14 ends the process with status 1; a PCM device that cannot be opened or
+// configured is reported and the tone skipped.
 void PlayDtmfTone(PhoneButton button);
+
+// The tone's 8000 samples, 8-bit unsigned at 16000 Hz, exactly as
+// PlayDtmfTone sends them. Returns false, writing nothing, for a button
+// above 14.
+bool SynthesizeDtmfTone(PhoneButton button, unsigned char out[kToneSamples]);
 
 // The program's two ringtones (0: message, 1: call), 8-bit unsigned mono
 // at 8000 Hz. The program that rings defines these.
@@ -16,3 +23,18 @@ extern const unsigned char* const RingtoneSamples[2];
 
 // Selects the ringtone routing and plays ringtone index once.
 int PlayRingtone(int index);
+
+// The playback shared by tones and ringtones: opens "default", sets 8-bit
+// unsigned mono at `rate` with `latency_us`, writes all frames in one
+// blocking write, sleeps one latency so the tail plays, and closes.
+struct PcmPlayback {
+  unsigned rate;
+  unsigned latency_us;
+  const char* write_failed_format;  // printf format with %s, to stdout
+  const char* short_write_format;   // printf format with two %li, to stdout
+};
+inline constexpr int kPcmOpenFailed = -11;
+inline constexpr int kPcmParamsRejected = -1;
+// Returns the result of closing the device, kPcmOpenFailed or
+// kPcmParamsRejected (both reported as "Playback open error: ...").
+int PlayPcmSamples(const unsigned char* samples, long frames, const PcmPlayback& how);
