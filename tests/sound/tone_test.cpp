@@ -86,6 +86,29 @@ TEST(DtmfSynthesis, EveryButtonSwingsAboutTheCentreWithItsTwoFrequencies) {
   }
 }
 
+// Reference values from a separate model of the synthesis that rounds to
+// single precision at each step; a double-precision phase or sum differs
+// from it in thousands of bytes, among them the indexed ones below.
+TEST(DtmfSynthesis, MatchesTheSinglePrecisionReference) {
+  struct Reference {
+    PhoneButton button;
+    long sum;
+    std::array<std::pair<int, int>, 4> bytes;  // index, value
+  };
+  const Reference references[] = {
+      {5, 1012016, {{{25, 200}, {26, 220}, {118, 42}, {7999, 112}}}},
+      {12, 1012426, {{{187, 152}, {422, 102}, {516, 124}, {7999, 183}}}},
+  };
+  for (const Reference& ref : references) {
+    SCOPED_TRACE(ref.button);
+    const std::vector<unsigned char> bytes = Tone(ref.button);
+    long sum = 0;
+    for (unsigned char b : bytes) sum += b;
+    EXPECT_EQ(sum, ref.sum);
+    for (auto [index, value] : ref.bytes) EXPECT_EQ(bytes[index], value) << "byte " << index;
+  }
+}
+
 TEST(DtmfSynthesis, ButtonsAboveFourteenHaveNoTone) {
   unsigned char out[kToneSamples];
   std::fill(std::begin(out), std::end(out), 9);
