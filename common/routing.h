@@ -17,7 +17,12 @@ void LoadRingtoneRouting();
 void LoadCallRouting();
 void LoadSpeakerPhoneRouting();
 void LoadKeypadRouting();
+// Reads the codec into row 0 and logs the read-back.
 void ReadRoutingState();
+// Applies row `state` (2 to 5) and closes the mixer. Other states are
+// refused with a log line, touching neither codec nor mixer. A slot whose
+// element is missing or lacks the slot's kind of value is skipped and
+// counts -EINVAL in the logged error sum.
 void SetRoutingState(int state);
 
 int SelectRingtoneRouting();

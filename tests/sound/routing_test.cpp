@@ -203,7 +203,8 @@ std::string WriteErrorLine(const std::string& err) {
   return at == std::string::npos ? "" : err.substr(at, err.find('\n', at) - at);
 }
 
-// Slots 42 to 93 address elements 40 to 89, which this codec lacks.
+// A codec of 40 elements lacks elements 40 to 89, addressed by slots 42 to
+// 93; a codec of none lacks all 94.
 TEST(Routing, ShortCodecGetsWhatItHasAndCountsTheRest) {
   AlsaRig rig({.codec_elements = 40});
   auto r = RunInChild(rig, [] { SelectRingtoneRouting(); });
@@ -212,6 +213,15 @@ TEST(Routing, ShortCodecGetsWhatItHasAndCountsTheRest) {
   EXPECT_EQ(rig.CodecValue(0, kPlaybackVolume), 127);
   EXPECT_EQ(rig.CodecValue(36, kCaptureVolume), 23);
   EXPECT_EQ(rig.CodecValue(39, kEnumerated), 0);
+
+  AlsaRig empty({.codec_elements = 0});
+  r = RunInChild(empty, [] {
+    SelectCallRouting();
+    SelectCallRouting();
+  });
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(WriteErrorLine(r.err), "201202251231 error is " + std::to_string(94 * -22));
+  EXPECT_NE(r.err.find("201202271527 Read value 0\n"), std::string::npos);
 }
 
 // 30 enumerated slots meet volumes and 5 capture-switch slots meet
