@@ -1,5 +1,6 @@
 // Classifying, splitting and writing frames.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <climits>
@@ -259,12 +260,37 @@ TEST(WriteFrames, AbsentTextsAreWrittenEmpty) {
                                     "\x02\x1fsms\x1f\x1f\x1f-12\x1f\x1f\x1f\x1f\x03"));
 }
 
-TEST(WriteFrames, OutputBeforeAFrameStaysInFront) {
-  rig::CapturedFd out(1);
-  printf("hmmmm, where is that sneaky pointer?\n");
-  WriteCallFrame("stop", "1234567890");
-  EXPECT_EQ(out.Text(), "hmmmm, where is that sneaky pointer?\n" +
-                            Frame({"call", "stop", "1234567890"}));
+// Each write() on a packet socket arrives as one packet, so the packets
+// show how the writer hands its bytes to the system.
+std::vector<std::string> WritesOf(void (*write_frames)()) {
+  int fds[2];
+  EXPECT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
+  fflush(stdout);
+  int saved = dup(1);
+  dup2(fds[1], 1);
+  write_frames();
+  dup2(saved, 1);  // anything the writer left in the stream misses the packets
+  close(saved);
+  close(fds[1]);
+  std::vector<std::string> packets;
+  char packet[4096];
+  ssize_t n;
+  while ((n = read(fds[0], packet, sizeof packet)) > 0) packets.emplace_back(packet, n);
+  close(fds[0]);
+  return packets;
+}
+
+TEST(WriteFrames, EachFrameLeavesInOneWriteOfItsOwn) {
+  // Pending text in the stream goes out first, not glued to the frame,
+  // so a parent's and its children's frames cannot interleave.
+  std::vector<std::string> packets = WritesOf([] {
+    printf("hmmmm, where is that sneaky pointer?\n");
+    WriteCallFrame("stop", "1234567890");
+    WriteCallFrame("accept", "+32112233445");
+  });
+  EXPECT_EQ(packets, (std::vector<std::string>{"hmmmm, where is that sneaky pointer?\n",
+                                               Frame({"call", "stop", "1234567890"}),
+                                               Frame({"call", "accept", "+32112233445"})}));
 }
 
 TEST(WriteFrames, WhatIsWrittenReadsBackAsTheSameRecord) {
