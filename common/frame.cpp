@@ -20,10 +20,9 @@ namespace {
 
 constexpr int kFirstByteWaitSeconds = 60;
 constexpr size_t kMaxFrameLength = kFrameBufferSize - 1;
+constexpr int kNoLimit = -1;
 
 // ---- Reading ----
-
-constexpr int kNoLimit = -1;
 
 // Waits up to seconds (or without limit) for fd to become readable; false
 // on timeout or error.
