@@ -32,12 +32,6 @@ void DrawLine(Window window, int x1, int y1, int x2, int y2) {
   XDrawLine(PhoneDisplay, window, PhoneGC, x1, y1, x2, y2);
 }
 
-void GrabButtonOne(Display* display, Window window) {
-  XGrabButton(display, Button1, 0, window, True, ButtonPressMask, GrabModeAsync, GrabModeAsync,
-              None, None);
-  XSelectInput(display, window, ExposureMask);
-}
-
 void RetirePreviousButtonRow(Display* replacement) {
   if (PreviousButtonRowDisplay != nullptr) XCloseDisplay(PreviousButtonRowDisplay);
   PreviousButtonRowDisplay = replacement;
@@ -52,8 +46,7 @@ void DrawButtonRow(const char* const labels[kButtonRowSlots]) {
   for (int x = 0; x < kScreenWidth; x += kCellSize) DrawLine(w, x, 0, x, kCellSize);
   for (int slot = 0; slot < kButtonRowSlots; ++slot) {
     if (labels[slot] == nullptr) continue;
-    const int button = slot / 5, line = slot % 5;
-    DrawText(w, button * kCellSize + 4, 16 + 32 * line, labels[slot]);
+    DrawText(w, LabelX(slot / 5), LabelY(0, slot % 5), labels[slot]);
   }
   XFlush(PhoneDisplay);
 }
@@ -67,7 +60,7 @@ int RunButtonRow(const char* title, const char* const labels[kButtonRowSlots]) {
   ButtonRowWindow = window;
   DrawButtonRow(labels);
 
-  GrabButtonOne(display, window);
+  GrabTouch(window);
   XEvent event;
   XWindowEvent(display, window, ButtonPressMask, &event);
 
@@ -130,7 +123,7 @@ int ShowDtmfKeypad() {
   DrawDtmfKeypad();
 
   for (;;) {
-    GrabButtonOne(display, window);
+    GrabTouch(window);
     XEvent event;
     XNextEvent(display, &event);
     if (event.type == Expose) {
