@@ -1,1 +1,158 @@
-// Not written yet.
+// The three windows of the number-choice dialog.
+#include <cstring>
+
+#include "contacts.h"
+#include "number_entry.h"
+#include "screen.h"
+
+namespace {
+
+// "GetPhoneNr": 60 lines, all empty but the three buttons' labels.
+struct ChoiceLabels {
+  const char* entries[kLabelListCapacity + 1];
+  ChoiceLabels() {
+    for (int i = 0; i < kLabelListCapacity; ++i) entries[i] = "";
+    entries[kLabelListCapacity] = nullptr;
+    entries[2] = "Exit";
+    entries[6] = "Contact";
+    entries[8] = "list";
+    entries[12] = "Keypad";
+  }
+};
+const ChoiceLabels kChoiceLabels;
+
+void DrawText(Window window, int x, int y, const char* text) {
+  XDrawString(PhoneDisplay, window, PhoneGC, x, y, text, static_cast<int>(std::strlen(text)));
+}
+
+void Line(Window window, int x0, int y0, int x1, int y1) {
+  XDrawLine(PhoneDisplay, window, PhoneGC, x0, y0, x1, y1);
+}
+
+// Top and bottom button rows: two rules and three column lines.
+void DrawButtonRow(Window window, int top) {
+  Line(window, 0, top, kScreenWidth, top);
+  Line(window, 0, top + kCellSize, kScreenWidth, top + kCellSize);
+  for (int x = 0; x < kScreenWidth; x += kCellSize) Line(window, x, top, x, top + kCellSize);
+}
+
+void DrawContacts(Window window) {
+  const char* slots[kContactLabelSlots];
+  FillContactLabels(slots);
+  XClearWindow(PhoneDisplay, window);
+  DrawButtonRow(window, 0);
+  DrawButtonRow(window, 480);
+  for (int slot = 0; slot < kContactLabelSlots; ++slot) {
+    if (slots[slot] == nullptr) continue;
+    int x, y;
+    ContactLabelPosition(slot, &x, &y);
+    DrawText(window, x, y, slots[slot]);
+  }
+  Line(window, 0, 200, kScreenWidth, 200);  // under the current contact
+  XFlush(PhoneDisplay);
+}
+
+void DrawKeypad(Window window) {
+  static const char* const kKeyLabels[4][3] = {
+      {"1", "2", "3"}, {"4", "5", "6"}, {"7", "8", "9"}, {"*", "0", "#"}};
+  XClearWindow(PhoneDisplay, window);
+  DrawButtonRow(window, 0);
+  for (int y = 200; y <= kScreenHeight; y += 110) Line(window, 0, y, kScreenWidth, y);
+  for (int x = 0; x < kScreenWidth; x += kCellSize) Line(window, x, 200, x, kScreenHeight);
+  DrawText(window, LabelX(0), 80, "Close");
+  DrawText(window, LabelX(1), 80, "Del");
+  DrawText(window, LabelX(2), 80, "OK");
+  for (int row = 0; row < 4; ++row)
+    for (int column = 0; column < 3; ++column)
+      DrawText(window, LabelX(column), 255 + 110 * row, kKeyLabels[row][column]);
+  DrawText(window, 4, 200, KeypadNumber);
+  XFlush(PhoneDisplay);
+}
+
+}  // namespace
+
+const char* GetPhoneNr() {
+  GC gc;
+  Window window = CreatePhoneWindow(&gc, "GetPhoneNr");
+  if (window == 0) return nullptr;
+  DrawLabelGrid(window, kChoiceLabels.entries);
+  WaitForTouch(window, [window] { DrawLabelGrid(window, kChoiceLabels.entries); });
+  int x, y;
+  if (!ReadTouchPoint(window, &x, &y)) return nullptr;
+  switch (NumberChoiceAt(x, y)) {
+    case kChooseContacts: {
+      XCloseDisplay(PhoneDisplay);
+      FillContactBook();
+      int slot = ShowContacts();
+      return slot < 0 ? nullptr : Contacts.Numbers[slot];
+    }
+    case kChooseKeypad:
+      XCloseDisplay(PhoneDisplay);
+      return ShowKeypad();
+    case kChooseNothing:
+      break;
+  }
+  return nullptr;
+}
+
+int ShowContacts() {
+  GC gc;
+  Window window = CreatePhoneWindow(&gc, "Contacts");
+  if (window == 0) return -1;
+  FirstShown = 0;
+  for (;;) {
+    DrawContacts(window);
+    WaitForWindowTouch(window, [window] { DrawContacts(window); });
+    int x, y;
+    if (!ReadTouchPoint(window, &x, &y)) {
+      XCloseDisplay(PhoneDisplay);
+      return -1;
+    }
+    switch (ContactsButtonAt(x, y)) {
+      case kContactsClose:
+        XCloseDisplay(PhoneDisplay);
+        return -1;
+      case kContactsOk:
+        XCloseDisplay(PhoneDisplay);
+        return FirstShown;
+      case kContactsUp:
+        ContactsUp(Contacts.Count);
+        break;
+      case kContactsDown:
+        ContactsDown();
+        break;
+      case kContactsNone:
+        break;
+    }
+  }
+}
+
+const char* ShowKeypad() {
+  ClearKeypadNumber();
+  GC gc;
+  Window window = CreatePhoneWindow(&gc, "ShowKeypad");
+  if (window == 0) return nullptr;
+  DrawKeypad(window);
+  for (;;) {
+    PollForTouch(window, [window] { DrawKeypad(window); });
+    int x, y;
+    if (!ReadTouchPoint(window, &x, &y)) return nullptr;
+    char key = 0;
+    switch (KeypadButtonAt(x, y, &key)) {
+      case kKeypadClose:
+        return nullptr;
+      case kKeypadOk:
+        return KeypadNumber;
+      case kKeypadDel:
+        DeleteKeypadChar();
+        DrawKeypad(window);
+        break;
+      case kKeypadKey:
+        AppendKeypadChar(key);
+        DrawKeypad(window);
+        break;
+      case kKeypadNone:
+        break;
+    }
+  }
+}
