@@ -245,11 +245,9 @@ TEST_F(CallMenuTest, KeypadPlaysTheTonesOfItsKeysAndItsTopRowCloses) {
   EXPECT_EQ(driver.Stdout(), "");
 }
 
-TEST_F(CallMenuTest, KeypadIsDrawnWithItsGridAndLabels) {
-  Window menu = NextMenu();
-  ASSERT_NE(menu, 0u);
-  Window keypad = OpenKeypad(menu);
-  ASSERT_NE(keypad, 0u);
+// Each cell's inside, clipped to the visible part of the window, shows
+// exactly its label.
+void ExpectKeypadLabels(Window keypad) {
   std::vector<TextReference::Text> texts;
   for (int row = 0; row < kDtmfRows; ++row)
     for (int column = 0; column < kDtmfColumns; ++column) {
@@ -257,7 +255,6 @@ TEST_F(CallMenuTest, KeypadIsDrawnWithItsGridAndLabels) {
       texts.push_back({t.text, t.x, t.y});
     }
   const TextReference labels(texts);
-  // Each cell's inside, clipped to the visible part of the window.
   for (int row = 0; row < kDtmfRows; ++row)
     for (int column = 0; column < kDtmfColumns; ++column) {
       const int x = column * 160 + 1, y = row * 128 + 1;
@@ -265,9 +262,23 @@ TEST_F(CallMenuTest, KeypadIsDrawnWithItsGridAndLabels) {
                                           {x, y, std::min(159, 478 - x), std::min(127, 638 - y)}))
           << "cell " << row << "," << column;
     }
+}
+
+TEST_F(CallMenuTest, KeypadIsDrawnWithItsGridAndLabels) {
+  Window menu = NextMenu();
+  ASSERT_NE(menu, 0u);
+  Window keypad = OpenKeypad(menu);
+  ASSERT_NE(keypad, 0u);
+  ExpectKeypadLabels(keypad);
   xrig::Snapshot shot(keypad);
   for (int y : {128, 256, 384, 512}) EXPECT_TRUE(shot.HorizontalLine(0, 477, y)) << y;
   for (int x : {160, 320}) EXPECT_TRUE(shot.VerticalLine(x, 0, 637)) << x;
+
+  // The flash of a key covers the middle keys; they are drawn again once it
+  // has gone.
+  std::vector<unsigned char> played;
+  PlayKey(keypad, kKey1, &played);
+  ExpectKeypadLabels(keypad);
 }
 
 class CallMenuWithoutPcmTest : public CallMenuTest {
