@@ -2,7 +2,6 @@
 // never draws; each call new frame gets an Accept/Reject window in a child of
 // its own, each call accepted frame a child running the call menu.
 #include <X11/Xlib.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -142,8 +141,6 @@ int HandleCallFrame() {
 }  // namespace
 
 int main() {
-  // Without a standard input every read would fail at once, for ever.
-  if (fcntl(0, F_GETFD) == -1) EndOfInput();
   SetInputMode();
   FillContactBook();
   while (HandleCallFrame()) {

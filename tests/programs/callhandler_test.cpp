@@ -214,6 +214,14 @@ TEST_F(CallhandlerTest, EndOfInputEndsTheParentOnceButNotItsWindows) {
   EXPECT_TRUE(xrig::WaitForWindowGone(kTitle));
 }
 
+TEST(CallhandlerInput, NoStandardInputEndsAtOnce) {
+  rig::Process callhandler({"/bin/sh", "-c", "exec 0<&- \"$0\"", CALLHANDLER_PATH});
+  EXPECT_EQ(callhandler.WaitForExit(), 0);
+  // One read finds no input, and that is the end.
+  EXPECT_EQ(callhandler.Stderr(),
+            "201201111529 Reading NewFrame \n201212071300 end of input, no more frames\n");
+}
+
 TEST_F(CallhandlerTest, IncomingCallFromRingToHangUp) {
   Window window = NewCall("+32445566778");
   ASSERT_NE(window, 0u);
