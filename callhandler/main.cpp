@@ -74,11 +74,10 @@ bool ReadCallerTouch(int* x, int* y) {
   for (;;) {
     WaitForWindowTouch(AcceptRejectWindow, DrawAcceptRejectScreen);
     int x = 0, y = 0;
-    if (!ReadCallerTouch(&x, &y)) {
-      WriteCallFrame("stop", number);
-      std::exit(0);
-    }
-    switch (ClassifyAcceptRejectTouch(x, y)) {
+    // A touch that cannot be placed rejects the call.
+    AcceptRejectTouch touch = ReadCallerTouch(&x, &y) ? ClassifyAcceptRejectTouch(x, y)
+                                                      : AcceptRejectTouch::kReject;
+    switch (touch) {
       case AcceptRejectTouch::kReject:
         WriteCallFrame("stop", number);
         std::exit(0);
