@@ -47,19 +47,6 @@ void DrawAcceptRejectScreen() {
   XFlush(PhoneDisplay);
 }
 
-// The pointer position of a touch. Standard output carries this process's
-// frames, so a lost pointer is reported on standard error.
-bool ReadCallerTouch(int* x, int* y) {
-  Window root, child;
-  int root_x, root_y;
-  unsigned int buttons;
-  if (XQueryPointer(PhoneDisplay, AcceptRejectWindow, &root, &child, &root_x,
-                    &root_y, x, y, &buttons))
-    return true;
-  std::fputs("hmmmm, where is that sneaky pointer?\n", stderr);
-  return false;
-}
-
 // The Accept/Reject child: shows the caller and ends once the user has
 // touched "Reject" or "Accept". Only a press is hit-tested; an exposure just
 // redraws, so a window uncovered under a resting pointer decides nothing.
@@ -74,9 +61,11 @@ bool ReadCallerTouch(int* x, int* y) {
   for (;;) {
     WaitForWindowTouch(AcceptRejectWindow, DrawAcceptRejectScreen);
     int x = 0, y = 0;
-    // A touch that cannot be placed rejects the call.
-    AcceptRejectTouch touch = ReadCallerTouch(&x, &y) ? ClassifyAcceptRejectTouch(x, y)
-                                                      : AcceptRejectTouch::kReject;
+    // A touch that cannot be placed rejects the call. Standard output
+    // carries this process's frames, so the lost pointer is told on stderr.
+    AcceptRejectTouch touch = ReadTouchPoint(AcceptRejectWindow, &x, &y, stderr)
+                                  ? ClassifyAcceptRejectTouch(x, y)
+                                  : AcceptRejectTouch::kReject;
     switch (touch) {
       case AcceptRejectTouch::kReject:
         WriteCallFrame("stop", number);

@@ -201,6 +201,11 @@ Window CreatePhoneWindow(GC* gc_out, const char* title) {
   return window;
 }
 
+void RemapPhoneWindow(Window window) {
+  XUnmapWindow(PhoneDisplay, window);
+  MapAndWait(PhoneDisplay, window);
+}
+
 unsigned long LookupColorPixel(const char* name) {
   int screen = DefaultScreen(PhoneDisplay);
   unsigned long black = BlackPixel(PhoneDisplay, screen);
@@ -284,13 +289,13 @@ void PollForTouch(Window window, const Redraw& redraw) {
   }
 }
 
-bool ReadTouchPoint(Window window, int* x, int* y) {
+bool ReadTouchPoint(Window window, int* x, int* y, FILE* report) {
   Window root, child;
   int root_x, root_y;
   unsigned mask;
   if (!XQueryPointer(PhoneDisplay, window, &root, &child, &root_x, &root_y, x, y, &mask)) {
-    std::puts("hmmmm, where is that sneaky pointer?");
-    std::fflush(stdout);
+    std::fputs("hmmmm, where is that sneaky pointer?\n", report);
+    std::fflush(report);
     return false;
   }
   return true;

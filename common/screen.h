@@ -4,6 +4,7 @@
 
 #include <X11/Xlib.h>
 
+#include <cstdio>
 #include <functional>
 
 inline constexpr int kScreenWidth = 480;
@@ -28,6 +29,9 @@ extern GC PhoneGC;
 // graphics context cannot be created. Ends the program with status 1 when
 // the display cannot be opened.
 Window CreatePhoneWindow(GC* gc_out, const char* title);
+// Unmaps the window of PhoneDisplay and maps it again, waiting until it is
+// mapped: a window shown afresh above whatever went up meanwhile.
+void RemapPhoneWindow(Window window);
 
 unsigned long LookupColorPixel(const char* name);
 
@@ -69,8 +73,9 @@ void WaitForWindowTouch(Window window, const Redraw& redraw);
 // The same by polling every 100 ms.
 void PollForTouch(Window window, const Redraw& redraw);
 // Pointer position relative to the window; false (after saying so on
-// standard output) when it cannot be queried.
-bool ReadTouchPoint(Window window, int* x, int* y);
+// `report`, standard output unless the window's process keeps that for
+// frames) when it cannot be queried.
+bool ReadTouchPoint(Window window, int* x, int* y, FILE* report = stdout);
 
 // Hit test: a band from a to b holds v when a < v <= b.
 inline bool InBand(int v, int a, int b) { return a < v && v <= b; }

@@ -12,22 +12,6 @@
 // The chosen number: at most 19 characters and a NUL.
 char PhoneNr[20];
 
-namespace {
-
-// Maps the window afresh and waits until the server reports it mapped, so
-// the blank screen stands before the call is announced.
-void RemapAndWait(Window window) {
-  XUnmapWindow(PhoneDisplay, window);
-  XSelectInput(PhoneDisplay, window, StructureNotifyMask);
-  XMapWindow(PhoneDisplay, window);
-  XEvent event;
-  do {
-    XWindowEvent(PhoneDisplay, window, StructureNotifyMask, &event);
-  } while (event.type != MapNotify);
-}
-
-}  // namespace
-
 int main() {
   const char* chosen = GetPhoneNr();
   if (chosen == nullptr) return -1;
@@ -36,7 +20,7 @@ int main() {
   // A blank screen that lies under the call menu's windows to the end.
   GC gc;
   Window start_call = CreatePhoneWindow(&gc, "StartCall");
-  if (start_call != 0) RemapAndWait(start_call);
+  if (start_call != 0) RemapPhoneWindow(start_call);
 
   std::fprintf(stderr, "PhoneNr is %s\n", PhoneNr);
   XFlush(PhoneDisplay);

@@ -21,18 +21,6 @@ namespace {
 // The composer's window is named by the number 9.
 constexpr int kTextWindowNumber = 9;
 
-// Maps the window afresh and waits until the server reports it mapped, so
-// the keypad draws into a window that is on the screen.
-void RemapAndWait(Window window) {
-  XUnmapWindow(PhoneDisplay, window);
-  XSelectInput(PhoneDisplay, window, StructureNotifyMask);
-  XMapWindow(PhoneDisplay, window);
-  XEvent event;
-  do {
-    XWindowEvent(PhoneDisplay, window, StructureNotifyMask, &event);
-  } while (event.type != MapNotify);
-}
-
 // The message as it goes out: the date and time are fixed texts, the
 // composer does not read the clock.
 TextMessage OutgoingMessage() {
@@ -58,7 +46,7 @@ int main() {
   GC gc;
   Window window = CreatePhoneWindow(&gc, title);
   if (window == 0) return 1;
-  RemapAndWait(window);
+  RemapPhoneWindow(window);
 
   const char* typed = GetTextMessageBody(window);
   if (typed == nullptr) return -1;
