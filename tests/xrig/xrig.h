@@ -38,9 +38,12 @@ class XServerEnvironment : public ::testing::Environment {
 };
 
 // Saves the root window as xrig-<suite>.<test>.png in the working directory
-// when a test fails, and names the file on standard error.
+// at a test's first failure, and names the file on standard error.
 class PngOnFailure : public ::testing::EmptyTestEventListener {
-  void OnTestEnd(const ::testing::TestInfo& info) override;
+  void OnTestStart(const ::testing::TestInfo& info) override;
+  void OnTestPartResult(const ::testing::TestPartResult& result) override;
+  const ::testing::TestInfo* test_ = nullptr;
+  bool saved_ = false;
 };
 
 // The rig's own connection to the private server.
