@@ -15,10 +15,13 @@ struct Point {
   int x, y;
 };
 
+// All three windows of the dialog have a button row ruled at y 160.
+bool ButtonRowDrawn(const xrig::Snapshot& shot) { return shot.HorizontalLine(0, 477, 160); }
+
 // One run of GetPhoneNr in the driver program.
 class Dialog {
  public:
-  Dialog() : driver_({GETPHONENR_DRIVER}) { window_ = xrig::WaitForWindow("GetPhoneNr"); }
+  Dialog() : driver_({GETPHONENR_DRIVER}) { Await("GetPhoneNr"); }
   ~Dialog() {
     for (const char* title : {"GetPhoneNr", "Contacts", "ShowKeypad"})
       EXPECT_TRUE(xrig::WaitForWindowGone(title));
@@ -29,6 +32,7 @@ class Dialog {
   void Await(const char* title) {
     window_ = xrig::WaitForWindow(title);
     ASSERT_NE(window_, 0u) << title;
+    ASSERT_TRUE(ButtonRowDrawn(xrig::WaitForDrawing(window_, ButtonRowDrawn))) << title;
   }
   void Touch(std::initializer_list<Point> points) {
     for (Point p : points) ASSERT_TRUE(xrig::Touch(window_, p.x, p.y)) << p.x << "," << p.y;
@@ -55,7 +59,8 @@ Rect LabelBox(int x, int baseline) { return {x, baseline - 22, 60, 22}; }
 TEST(ChoiceWindow, DrawsTheGridAndItsThreeButtons) {
   Dialog dialog;
   ASSERT_NE(dialog.window(), 0u);
-  xrig::Snapshot shot(dialog.window());
+  xrig::Snapshot shot = xrig::WaitForDrawing(
+      dialog.window(), [](const xrig::Snapshot& s) { return s.HasBlack(LabelBox(324, 80)); });
   for (int y : {0, 160, 320, 480}) EXPECT_TRUE(shot.HorizontalLine(0, 477, y)) << y;
   for (int x : {0, 160, 320}) EXPECT_TRUE(shot.VerticalLine(x, 0, 637)) << x;
   EXPECT_TRUE(shot.HasBlack(LabelBox(4, 80)));
@@ -95,7 +100,8 @@ TEST(ContactsWindow, DrawsButtonsListAndRule) {
   Dialog dialog;
   dialog.Touch({{161, 160}});
   dialog.Await("Contacts");
-  xrig::Snapshot shot(dialog.window());
+  xrig::Snapshot shot = xrig::WaitForDrawing(
+      dialog.window(), [](const xrig::Snapshot& s) { return s.HorizontalLine(0, 477, 200); });
   for (int y : {0, 160, 200, 480}) EXPECT_TRUE(shot.HorizontalLine(0, 477, y)) << y;
   for (int x : {0, 160, 320}) {
     EXPECT_TRUE(shot.VerticalLine(x, 0, 160)) << x;
@@ -118,9 +124,12 @@ TEST(ContactsWindow, TenUpsLeaveAnonymousAloneOnTop) {
   dialog.Touch({kContactList});
   dialog.Await("Contacts");
   for (int i = 0; i < 10; ++i) dialog.Touch({kUp});
-  xrig::Snapshot shot(dialog.window());
+  Rect rows_below{2, 202, 476, 276};
+  xrig::Snapshot shot = xrig::WaitForDrawing(dialog.window(), [&](const xrig::Snapshot& s) {
+    return !s.HasBlack(rows_below) && s.HorizontalLine(0, 477, 200);
+  });
   EXPECT_TRUE(shot.HasBlack(LabelBox(4, 180)));
-  EXPECT_FALSE(shot.HasBlack({2, 202, 476, 276})) << "rows below the first are blank";
+  EXPECT_FALSE(shot.HasBlack(rows_below)) << "rows below the first are blank";
   dialog.Touch({kOk});
   EXPECT_EQ(dialog.Result(), "number [0000000000000]\n");
 }
@@ -161,7 +170,8 @@ TEST(KeypadWindow, DrawsKeysRulesAndTheNumber) {
   Dialog dialog;
   dialog.Touch({{321, 1}});
   dialog.Await("ShowKeypad");
-  xrig::Snapshot empty(dialog.window());
+  xrig::Snapshot empty = xrig::WaitForDrawing(
+      dialog.window(), [](const xrig::Snapshot& s) { return s.HasBlack(LabelBox(324, 585)); });
   for (int y : {0, 160, 200, 310, 420, 530}) EXPECT_TRUE(empty.HorizontalLine(0, 477, y)) << y;
   for (int x : {0, 160, 320}) {
     EXPECT_TRUE(empty.VerticalLine(x, 0, 160)) << x;
@@ -174,7 +184,10 @@ TEST(KeypadWindow, DrawsKeysRulesAndTheNumber) {
   for (int x : {4, 164, 324}) EXPECT_TRUE(empty.HasBlack(LabelBox(x, 80)));
   EXPECT_FALSE(empty.HasBlack({2, 170, 476, 29})) << "no number yet";
   dialog.Touch({Key('8')});
-  EXPECT_TRUE(xrig::Snapshot(dialog.window()).HasBlack({2, 170, 60, 29}));
+  Rect number{2, 170, 60, 29};
+  EXPECT_TRUE(xrig::WaitForDrawing(dialog.window(), [&](const xrig::Snapshot& s) {
+                return s.HasBlack(number);
+              }).HasBlack(number));
   dialog.Touch({{80, 80}});
   EXPECT_EQ(dialog.Result(), "absent\n");
 }

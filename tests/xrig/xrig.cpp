@@ -159,6 +159,18 @@ bool WaitFor(const std::function<bool()>& condition, int timeout_ms) {
   return true;
 }
 
+Snapshot WaitForDrawing(Window window, const std::function<bool(const Snapshot&)>& drawn,
+                        int timeout_ms) {
+  Snapshot shot(window);
+  WaitFor(
+      [&] {
+        shot = Snapshot(window);
+        return drawn(shot);
+      },
+      timeout_ms);
+  return shot;
+}
+
 void PressRoot(int x, int y) {
   XTestFakeMotionEvent(rig_display, 0, x, y, CurrentTime);
   ButtonEvent(true);

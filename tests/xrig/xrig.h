@@ -106,6 +106,13 @@ class Snapshot {
   std::vector<uint32_t> pixels_;
 };
 
+// Waits until a snapshot of the window shows what `drawn` looks for, and
+// returns that snapshot (the last one taken when the timeout passed, so the
+// checks that follow report what was there). A window is mapped before its
+// program draws into it: check its pixels only through this.
+Snapshot WaitForDrawing(Window window, const std::function<bool(const Snapshot&)>& drawn,
+                        int timeout_ms = kDefaultTimeoutMs);
+
 // Writes the root window as an RGB PNG; false when the file cannot be
 // written.
 bool SaveScreenPng(const std::string& path);
