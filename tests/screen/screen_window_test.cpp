@@ -133,6 +133,17 @@ TEST(PhoneWindow, FontReplacementIsReportedOncePerProcess) {
   EXPECT_EQ(driver.Stdout(), "");
 }
 
+// A program that defines its own font pattern gets it instead of the
+// library's 30-pixel default, with no run-time choice involved.
+TEST(PhoneWindow, TheFontIsTheProgramsOwn) {
+  rig::Process standard({FONT_SIZE_DRIVER});
+  rig::Process large({LARGE_FONT_SIZE_DRIVER});
+  EXPECT_EQ(standard.WaitForExit(), 0);
+  EXPECT_EQ(large.WaitForExit(), 0);
+  EXPECT_EQ(standard.Stdout(), "30\n");
+  EXPECT_EQ(large.Stdout(), "40\n");
+}
+
 TEST(PhoneWindow, UnopenableDisplayEndsTheProgram) {
   rig::Process driver({TWO_WINDOWS_DRIVER}, {{"DISPLAY", ":4242"}});
   EXPECT_EQ(driver.WaitForExit(), 1);

@@ -1,0 +1,26 @@
+// Prints the pixel size of the font its phone window draws with. Built
+// twice: with the library's default font, and with LARGE_FONT defining the
+// program's own pattern the way smsreader does.
+#include <X11/Xlib.h>
+
+#include <cstdio>
+
+#include "screen.h"
+
+#ifdef LARGE_FONT
+const char* const PhoneFontPattern = kFontPattern40;
+#endif
+
+int main() {
+  GC gc;
+  if (CreatePhoneWindow(&gc, "FontSize") == 0) return 1;
+  XGCValues values;
+  if (!XGetGCValues(PhoneDisplay, gc, GCFont, &values)) return 1;
+  XFontStruct* font = XQueryFont(PhoneDisplay, values.font);
+  unsigned long pixel_size = 0;
+  if (font == nullptr ||
+      !XGetFontProperty(font, XInternAtom(PhoneDisplay, "PIXEL_SIZE", False), &pixel_size))
+    return 1;
+  std::printf("%lu\n", pixel_size);
+  return 0;
+}
