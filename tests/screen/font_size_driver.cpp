@@ -17,10 +17,11 @@ int main() {
   XGCValues values;
   if (!XGetGCValues(PhoneDisplay, gc, GCFont, &values)) return 1;
   XFontStruct* font = XQueryFont(PhoneDisplay, values.font);
+  if (font == nullptr) return 1;
   unsigned long pixel_size = 0;
-  if (font == nullptr ||
-      !XGetFontProperty(font, XInternAtom(PhoneDisplay, "PIXEL_SIZE", False), &pixel_size))
-    return 1;
+  bool known = XGetFontProperty(font, XInternAtom(PhoneDisplay, "PIXEL_SIZE", False), &pixel_size);
+  XFreeFontInfo(nullptr, font, 1);
+  if (!known) return 1;
   std::printf("%lu\n", pixel_size);
   return 0;
 }
