@@ -28,22 +28,15 @@ constexpr int kButtonLabelY = 80;
 constexpr int kCallerX = 24;
 constexpr int kCallerY = 240;
 
-void DrawText(int x, int y, const char* text) {
-  XDrawString(PhoneDisplay, AcceptRejectWindow, PhoneGC, x, y, text,
-              static_cast<int>(std::strlen(text)));
-}
-
 // One row of three buttons, open on the right where the border closes it,
 // with the caller's name or number below.
 void DrawAcceptRejectScreen() {
-  for (int y : {0, kCellSize})
-    XDrawLine(PhoneDisplay, AcceptRejectWindow, PhoneGC, 0, y, kScreenWidth, y);
-  for (int x : {0, kCellSize, 2 * kCellSize})
-    XDrawLine(PhoneDisplay, AcceptRejectWindow, PhoneGC, x, 0, x, kCellSize);
+  DrawButtonRowLines(AcceptRejectWindow, 0);
   for (int slot = 0; slot < 3; ++slot)
     if (AcceptRejectLabels[slot][0] != '\0')
-      DrawText(kButtonLabelX[slot], kButtonLabelY, AcceptRejectLabels[slot]);
-  DrawText(kCallerX, kCallerY, AcceptRejectLabels[3]);
+      DrawPhoneText(AcceptRejectWindow, kButtonLabelX[slot], kButtonLabelY,
+                    AcceptRejectLabels[slot]);
+  DrawPhoneText(AcceptRejectWindow, kCallerX, kCallerY, AcceptRejectLabels[3]);
   XFlush(PhoneDisplay);
 }
 

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "frame.h"
 #include "routing.h"
@@ -24,14 +23,6 @@ Window DtmfKeypadWindow = 0;
 // a long call.
 Display* PreviousButtonRowDisplay = nullptr;
 
-void DrawText(Window window, int x, int y, const char* text) {
-  XDrawString(PhoneDisplay, window, PhoneGC, x, y, text, static_cast<int>(strlen(text)));
-}
-
-void DrawLine(Window window, int x1, int y1, int x2, int y2) {
-  XDrawLine(PhoneDisplay, window, PhoneGC, x1, y1, x2, y2);
-}
-
 void RetirePreviousButtonRow(Display* replacement) {
   if (PreviousButtonRowDisplay != nullptr) XCloseDisplay(PreviousButtonRowDisplay);
   PreviousButtonRowDisplay = replacement;
@@ -41,12 +32,10 @@ void RetirePreviousButtonRow(Display* replacement) {
 
 void DrawButtonRow(const char* const labels[kButtonRowSlots]) {
   const Window w = ButtonRowWindow;
-  DrawLine(w, 0, 0, kScreenWidth, 0);
-  DrawLine(w, 0, kCellSize, kScreenWidth, kCellSize);
-  for (int x = 0; x < kScreenWidth; x += kCellSize) DrawLine(w, x, 0, x, kCellSize);
+  DrawButtonRowLines(w, 0);
   for (int slot = 0; slot < kButtonRowSlots; ++slot) {
     if (labels[slot] == nullptr) continue;
-    DrawText(w, LabelX(slot / 5), LabelY(0, slot % 5), labels[slot]);
+    DrawPhoneText(w, LabelX(slot / 5), LabelY(0, slot % 5), labels[slot]);
   }
   XFlush(PhoneDisplay);
 }
@@ -103,13 +92,13 @@ void ShowCallMenu() {
 void DrawDtmfKeypad() {
   const Window w = DtmfKeypadWindow;
   for (int y = kDtmfCellHeight; y <= kScreenHeight; y += kDtmfCellHeight)
-    DrawLine(w, 0, y, kScreenWidth, y);
-  for (int x = kCellSize; x < kScreenWidth; x += kCellSize) DrawLine(w, x, 0, x, kScreenHeight);
+    DrawPhoneLine(w, 0, y, kScreenWidth, y);
+  for (int x = kCellSize; x < kScreenWidth; x += kCellSize) DrawPhoneLine(w, x, 0, x, kScreenHeight);
   for (int row = 0; row < kDtmfRows; ++row)
     for (int column = 0; column < kDtmfColumns; ++column)
       for (int line = 0; line < kDtmfTextLines; ++line) {
         const DtmfText t = DtmfTextAt(row, column, line);
-        if (t.text[0] != '\0') DrawText(w, t.x, t.y, t.text);
+        if (t.text[0] != '\0') DrawPhoneText(w, t.x, t.y, t.text);
       }
   XFlush(PhoneDisplay);
 }

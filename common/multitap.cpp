@@ -2,7 +2,6 @@
 // state machine.
 #include <unistd.h>
 
-#include <cstring>
 
 #include "multitap.h"
 #include "screen.h"
@@ -18,16 +17,13 @@ constexpr useconds_t kTickMicroseconds = 100000;
 
 void DrawGridAndLabels(Window window) {
   XSetForeground(PhoneDisplay, PhoneGC, LookupColorPixel("grey"));
-  for (int y = 0; y < kScreenHeight; y += kCellSize)
-    XDrawLine(PhoneDisplay, window, PhoneGC, 0, y, kScreenWidth, y);
-  for (int x = 0; x < kScreenWidth; x += kCellSize)
-    XDrawLine(PhoneDisplay, window, PhoneGC, x, 0, x, kScreenHeight);
+  for (int y = 0; y < kScreenHeight; y += kCellSize) DrawPhoneLine(window, 0, y, kScreenWidth, y);
+  for (int x = 0; x < kScreenWidth; x += kCellSize) DrawPhoneLine(window, x, 0, x, kScreenHeight);
   const char* const* labels = MultitapLabels(Keypad.Page);
   for (int cell = 0; cell < kMultitapCells; cell++) {
     const int row = cell / 3, column = cell % 3;
-    XDrawString(PhoneDisplay, window, PhoneGC, kLabelX + kCellSize * column,
-                kLabelBaseline + kCellSize * row, labels[cell],
-                static_cast<int>(strlen(labels[cell])));
+    DrawPhoneText(window, kLabelX + kCellSize * column, kLabelBaseline + kCellSize * row,
+                  labels[cell]);
   }
 }
 

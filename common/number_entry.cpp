@@ -1,6 +1,4 @@
 // The three windows of the number-choice dialog.
-#include <cstring>
-
 #include "contacts.h"
 #include "number_entry.h"
 #include "screen.h"
@@ -21,34 +19,19 @@ struct ChoiceLabels {
 };
 const ChoiceLabels kChoiceLabels;
 
-void DrawText(Window window, int x, int y, const char* text) {
-  XDrawString(PhoneDisplay, window, PhoneGC, x, y, text, static_cast<int>(std::strlen(text)));
-}
-
-void Line(Window window, int x0, int y0, int x1, int y1) {
-  XDrawLine(PhoneDisplay, window, PhoneGC, x0, y0, x1, y1);
-}
-
-// Top and bottom button rows: two rules and three column lines.
-void DrawButtonRow(Window window, int top) {
-  Line(window, 0, top, kScreenWidth, top);
-  Line(window, 0, top + kCellSize, kScreenWidth, top + kCellSize);
-  for (int x = 0; x < kScreenWidth; x += kCellSize) Line(window, x, top, x, top + kCellSize);
-}
-
 void DrawContacts(Window window) {
   const char* slots[kContactLabelSlots];
   FillContactLabels(slots);
   XClearWindow(PhoneDisplay, window);
-  DrawButtonRow(window, 0);
-  DrawButtonRow(window, 480);
+  DrawButtonRowLines(window, 0);
+  DrawButtonRowLines(window, 480);
   for (int slot = 0; slot < kContactLabelSlots; ++slot) {
     if (slots[slot] == nullptr) continue;
     int x, y;
     ContactLabelPosition(slot, &x, &y);
-    DrawText(window, x, y, slots[slot]);
+    DrawPhoneText(window, x, y, slots[slot]);
   }
-  Line(window, 0, 200, kScreenWidth, 200);  // under the current contact
+  DrawPhoneLine(window, 0, 200, kScreenWidth, 200);  // under the current contact
   XFlush(PhoneDisplay);
 }
 
@@ -56,16 +39,16 @@ void DrawKeypad(Window window) {
   static const char* const kKeyLabels[4][3] = {
       {"1", "2", "3"}, {"4", "5", "6"}, {"7", "8", "9"}, {"*", "0", "#"}};
   XClearWindow(PhoneDisplay, window);
-  DrawButtonRow(window, 0);
-  for (int y = 200; y <= kScreenHeight; y += 110) Line(window, 0, y, kScreenWidth, y);
-  for (int x = 0; x < kScreenWidth; x += kCellSize) Line(window, x, 200, x, kScreenHeight);
-  DrawText(window, LabelX(0), 80, "Close");
-  DrawText(window, LabelX(1), 80, "Del");
-  DrawText(window, LabelX(2), 80, "OK");
+  DrawButtonRowLines(window, 0);
+  for (int y = 200; y <= kScreenHeight; y += 110) DrawPhoneLine(window, 0, y, kScreenWidth, y);
+  for (int x = 0; x < kScreenWidth; x += kCellSize) DrawPhoneLine(window, x, 200, x, kScreenHeight);
+  DrawPhoneText(window, LabelX(0), 80, "Close");
+  DrawPhoneText(window, LabelX(1), 80, "Del");
+  DrawPhoneText(window, LabelX(2), 80, "OK");
   for (int row = 0; row < 4; ++row)
     for (int column = 0; column < 3; ++column)
-      DrawText(window, LabelX(column), 255 + 110 * row, kKeyLabels[row][column]);
-  DrawText(window, 4, 200, KeypadNumber);
+      DrawPhoneText(window, LabelX(column), 255 + 110 * row, kKeyLabels[row][column]);
+  DrawPhoneText(window, 4, 200, KeypadNumber);
   XFlush(PhoneDisplay);
 }
 

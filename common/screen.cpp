@@ -227,16 +227,27 @@ int LayOutLabelList(LabelList labels, PlacedLabel placed[kLabelListCapacity]) {
   return count;
 }
 
-void DrawLabelGrid(Window window, LabelList labels) {
-  for (int y = 0; y < kScreenHeight; y += kCellSize)
-    XDrawLine(PhoneDisplay, window, PhoneGC, 0, y, kScreenWidth, y);
+void DrawPhoneLine(Window window, int x1, int y1, int x2, int y2) {
+  XDrawLine(PhoneDisplay, window, PhoneGC, x1, y1, x2, y2);
+}
+
+void DrawPhoneText(Window window, int x, int y, const char* text) {
+  XDrawString(PhoneDisplay, window, PhoneGC, x, y, text, static_cast<int>(std::strlen(text)));
+}
+
+void DrawButtonRowLines(Window window, int top) {
+  DrawPhoneLine(window, 0, top, kScreenWidth, top);
+  DrawPhoneLine(window, 0, top + kCellSize, kScreenWidth, top + kCellSize);
   for (int x = 0; x < kScreenWidth; x += kCellSize)
-    XDrawLine(PhoneDisplay, window, PhoneGC, x, 0, x, kScreenHeight);
+    DrawPhoneLine(window, x, top, x, top + kCellSize);
+}
+
+void DrawLabelGrid(Window window, LabelList labels) {
+  for (int y = 0; y < kScreenHeight; y += kCellSize) DrawPhoneLine(window, 0, y, kScreenWidth, y);
+  for (int x = 0; x < kScreenWidth; x += kCellSize) DrawPhoneLine(window, x, 0, x, kScreenHeight);
   PlacedLabel placed[kLabelListCapacity];
   int count = LayOutLabelList(labels, placed);
-  for (int i = 0; i < count; ++i)
-    XDrawString(PhoneDisplay, window, PhoneGC, placed[i].x, placed[i].y, placed[i].text,
-                static_cast<int>(std::strlen(placed[i].text)));
+  for (int i = 0; i < count; ++i) DrawPhoneText(window, placed[i].x, placed[i].y, placed[i].text);
   XFlush(PhoneDisplay);
 }
 

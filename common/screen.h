@@ -44,6 +44,15 @@ using LabelList = const char* const*;
 inline constexpr int kLabelListCapacity = 60;
 void DrawLabelGrid(Window window, LabelList labels);
 
+// A line, and a text with its baseline starting at (x, y), drawn into the
+// window with PhoneGC.
+void DrawPhoneLine(Window window, int x1, int y1, int x2, int y2);
+void DrawPhoneText(Window window, int x, int y, const char* text);
+// The outline of a row of three buttons from y = top to top + 160: its two
+// rules and the column lines at x 0, 160 and 320 (the window border closes
+// the right side).
+void DrawButtonRowLines(Window window, int top);
+
 struct PlacedLabel {
   const char* text;
   int x, y;
