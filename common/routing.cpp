@@ -244,7 +244,8 @@ void SetRoutingState(int state) {
     return;
   }
   if (!IsSelectableState(state)) {
-    std::fprintf(stderr, "Routing state %i does not exist, only states 2 to 5 can be set\n",
+    std::fprintf(stderr,
+                 "201212071400 Routing state %i does not exist, only states 2 to 5 can be set\n",
                  state);
     return;
   }

@@ -178,9 +178,9 @@ TEST(Routing, StatesOtherThanTwoToFiveAreRefused) {
   const Refusal refusals[] = {
       {0,
        "201202271426 Seting state 0 is useless, it is only used to get the curent state\n"},
-      {1, "Routing state 1 does not exist, only states 2 to 5 can be set\n"},
-      {7, "Routing state 7 does not exist, only states 2 to 5 can be set\n"},
-      {-3, "Routing state -3 does not exist, only states 2 to 5 can be set\n"},
+      {1, "201212071400 Routing state 1 does not exist, only states 2 to 5 can be set\n"},
+      {7, "201212071400 Routing state 7 does not exist, only states 2 to 5 can be set\n"},
+      {-3, "201212071400 Routing state -3 does not exist, only states 2 to 5 can be set\n"},
   };
   AlsaRig rig;
   ASSERT_EQ(RunInChild(rig, [] { SelectRingtoneRouting(); }).exit_code, 0);
