@@ -190,11 +190,19 @@ void CloseMixer() {
 
 bool IsSelectableState(int state) { return state >= kFirstLoadedState && state < kRoutingStates; }
 
+// A selection: open the mixer, load the state's row, apply it (which closes
+// the mixer again).
+int SelectRouting(int state) {
+  OpenMixer();
+  LoadRouting(state);
+  SetRoutingState(state);
+  return 0;
+}
+
 }  // namespace
 
 int OpenMixer() {
-  MixerHandle = nullptr;
-  for (snd_mixer_elem_t*& elem : MixerElements) elem = nullptr;
+  CloseMixer();
   // Failures leave fewer (or no) elements; every slot access checks for that.
   snd_mixer_open(&MixerHandle, 0);
   if (MixerHandle) {
@@ -262,30 +270,14 @@ void SetRoutingState(int state) {
 
 int SelectRingtoneRouting() {
   std::fprintf(stderr, "201202251048 setting state \n");
-  OpenMixer();
-  LoadRingtoneRouting();
-  SetRoutingState(2);
-  return 0;
+  return SelectRouting(2);
 }
 
 int SelectCallRouting() {
   std::fprintf(stderr, "201202272109 setting state \n");
-  OpenMixer();
-  LoadCallRouting();
-  SetRoutingState(3);
-  return 0;
+  return SelectRouting(3);
 }
 
-int SelectSpeakerPhoneRouting() {
-  OpenMixer();
-  LoadSpeakerPhoneRouting();
-  SetRoutingState(4);
-  return 0;
-}
+int SelectSpeakerPhoneRouting() { return SelectRouting(4); }
 
-int SelectKeypadRouting() {
-  OpenMixer();
-  LoadKeypadRouting();
-  SetRoutingState(5);
-  return 0;
-}
+int SelectKeypadRouting() { return SelectRouting(5); }
