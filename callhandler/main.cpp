@@ -122,6 +122,7 @@ int HandleCallFrame() {
 }  // namespace
 
 int main() {
+  OpenStandardStreams();
   SetInputMode();
   FillContactBook();
   while (HandleCallFrame()) {

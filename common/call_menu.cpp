@@ -22,10 +22,13 @@ Window DtmfKeypadWindow = 0;
 // would run the process out of descriptors and the server out of clients in
 // a long call.
 Display* PreviousButtonRowDisplay = nullptr;
+GC PreviousButtonRowGC = nullptr;
 
-void RetirePreviousButtonRow(Display* replacement) {
-  if (PreviousButtonRowDisplay != nullptr) XCloseDisplay(PreviousButtonRowDisplay);
-  PreviousButtonRowDisplay = replacement;
+void RetirePreviousButtonRow(Display* display, GC gc) {
+  if (PreviousButtonRowDisplay != nullptr)
+    ClosePhoneDisplay(PreviousButtonRowDisplay, PreviousButtonRowGC);
+  PreviousButtonRowDisplay = display;
+  PreviousButtonRowGC = gc;
 }
 
 }  // namespace
@@ -44,7 +47,7 @@ int RunButtonRow(const char* title, const char* const labels[kButtonRowSlots]) {
   GC gc;
   const Window window = CreatePhoneWindow(&gc, title);
   Display* const display = PhoneDisplay;
-  RetirePreviousButtonRow(display);
+  RetirePreviousButtonRow(display, gc);
   if (window == 0) return 0;
   ButtonRowWindow = window;
   DrawButtonRow(labels);
@@ -130,6 +133,6 @@ int ShowDtmfKeypad() {
     if (key == kDtmfClose) break;
     PlayDtmfTone(static_cast<PhoneButton>(key));
   }
-  XCloseDisplay(display);
+  ClosePhoneDisplay(display, gc);
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "frame.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -156,20 +157,30 @@ int ParseAction(const char* frame, const ActionSet& set) {
 const char* TextOrEmpty(const char* text) { return text ? text : ""; }
 const char* TextOrEmpty(const FrameText& text) { return text ? text->c_str() : ""; }
 
-std::string FrameOf(std::initializer_list<const char*> fields) {
+constexpr char kDelimiters[] = {STX, US, ETX, '\0'};
+
+// One whole frame on standard output. A field holding a delimiter, or a
+// frame too long for a reader's buffer, would reach the reader as a broken
+// frame: it is refused with a log line and nothing is written. The stream
+// is flushed before and after, so the frame leaves in one write and never
+// shares it with output of a parent or child.
+void PutFrame(std::initializer_list<const char*> fields) {
   std::string frame(1, STX);
   for (const char* field : fields) {
+    if (strpbrk(field, kDelimiters) != nullptr) {
+      fputs("201212081401 frame refused: a field holds STX, US or ETX\n", stderr);
+      return;
+    }
     frame += US;
     frame += field;
   }
   frame += US;
   frame += ETX;
-  return frame;
-}
-
-// The stream is flushed before and after, so the frame leaves in one write
-// and never shares it with output of a parent or child.
-void PutFrame(const std::string& frame) {
+  if (frame.size() > kMaxFrameLength) {
+    fprintf(stderr, "201212081402 frame refused: %zu bytes, more than %zu\n", frame.size(),
+            kMaxFrameLength);
+    return;
+  }
   fflush(stdout);
   fwrite(frame.data(), 1, frame.size(), stdout);
   fflush(stdout);
@@ -255,16 +266,24 @@ NotifyFields SplitNotifyFrame(const char* frame) {
 }
 
 void WriteCallFrame(const char* action, const char* number) {
-  PutFrame(FrameOf({"call", TextOrEmpty(action), TextOrEmpty(number)}));
+  PutFrame({"call", TextOrEmpty(action), TextOrEmpty(number)});
 }
 
 void WriteSmsFrame(const TextMessage& message) {
   char number[16];
   snprintf(number, sizeof number, "%i", static_cast<int>(message.TextMessageNr));
-  PutFrame(FrameOf({"sms", TextOrEmpty(message.TextAction), TextOrEmpty(message.PhoneNumber),
-                    number, TextOrEmpty(message.TextMessageDate),
-                    TextOrEmpty(message.TextMessageTime),
-                    TextOrEmpty(message.TextMessageBody)}));
+  PutFrame({"sms", TextOrEmpty(message.TextAction), TextOrEmpty(message.PhoneNumber), number,
+            TextOrEmpty(message.TextMessageDate), TextOrEmpty(message.TextMessageTime),
+            TextOrEmpty(message.TextMessageBody)});
+}
+
+void OpenStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free descriptor is fd itself: the ones below are open.
+    int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened != fd) _exit(1);  // no /dev/null: nowhere to even say so
+  }
 }
 
 void SetInputMode() {

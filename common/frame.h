@@ -87,8 +87,15 @@ NotifyFields SplitNotifyFrame(const char* frame);
 
 // Each writes one whole frame on standard output and flushes it. An absent
 // text (a null pointer or an empty optional) is written as the empty text.
+// A text holding STX, US or ETX, or a frame longer than 499 bytes, is
+// refused with a line on standard error, and nothing is written.
 void WriteCallFrame(const char* action, const char* number);
 void WriteSmsFrame(const TextMessage& message);
+
+// Puts /dev/null on each of descriptors 0, 1 and 2 that is closed, so that
+// no file or display connection the program opens later can stand in for a
+// standard stream. The first call in every program's main.
+void OpenStandardStreams();
 
 // Non-canonical, no-echo standard input; RestoreInputMode undoes it.
 void SetInputMode();

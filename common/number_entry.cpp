@@ -64,13 +64,13 @@ const char* GetPhoneNr() {
   if (!ReadTouchPoint(window, &x, &y)) return nullptr;
   switch (NumberChoiceAt(x, y)) {
     case kChooseContacts: {
-      XCloseDisplay(PhoneDisplay);
+      ClosePhoneDisplay(PhoneDisplay, gc);
       FillContactBook();
       int slot = ShowContacts();
       return slot < 0 ? nullptr : Contacts.Numbers[slot];
     }
     case kChooseKeypad:
-      XCloseDisplay(PhoneDisplay);
+      ClosePhoneDisplay(PhoneDisplay, gc);
       return ShowKeypad();
     case kChooseNothing:
       break;
@@ -88,15 +88,15 @@ int ShowContacts() {
     WaitForWindowTouch(window, [window] { DrawContacts(window); });
     int x, y;
     if (!ReadTouchPoint(window, &x, &y)) {
-      XCloseDisplay(PhoneDisplay);
+      ClosePhoneDisplay(PhoneDisplay, gc);
       return -1;
     }
     switch (ContactsButtonAt(x, y)) {
       case kContactsClose:
-        XCloseDisplay(PhoneDisplay);
+        ClosePhoneDisplay(PhoneDisplay, gc);
         return -1;
       case kContactsOk:
-        XCloseDisplay(PhoneDisplay);
+        ClosePhoneDisplay(PhoneDisplay, gc);
         return FirstShown;
       case kContactsUp:
         ContactsUp(Contacts.Count);

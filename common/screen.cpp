@@ -2,12 +2,14 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+const char* PhoneFontPattern = kFontPattern30;
 Display* PhoneDisplay = nullptr;
 GC PhoneGC = nullptr;
 
@@ -16,21 +18,6 @@ namespace {
 constexpr int kBorderWidth = 2;
 constexpr unsigned kPollMicroseconds = 100000;
 constexpr unsigned kFlashMicroseconds = 500000;
-
-// Every window keeps its connection, GC and font until the process ends;
-// this table holds on to them after PhoneDisplay and PhoneGC have moved on.
-struct ShownWindow {
-  Display* display;
-  GC gc;
-  XFontStruct* font;
-};
-constexpr int kShownWindowCapacity = 64;
-ShownWindow ShownWindows[kShownWindowCapacity];
-int ShownWindowCount = 0;
-
-void KeepShownWindow(Display* display, GC gc, XFontStruct* font) {
-  if (ShownWindowCount < kShownWindowCapacity) ShownWindows[ShownWindowCount++] = {display, gc, font};
-}
 
 // Glyph metrics of a single-byte character, or null when the font has no
 // entry for it.
@@ -186,9 +173,11 @@ Window CreatePhoneWindow(GC* gc_out, const char* title) {
     mask |= GCFont;
   }
   GC gc = XCreateGC(PhoneDisplay, window, mask, &values);
+  // The server keeps the font for the GC; the client-side metrics are
+  // never read again, and would pile up in a program that opens many windows.
+  if (font != nullptr) XFreeFontInfo(nullptr, font, 1);
   *gc_out = gc;
   PhoneGC = gc;
-  KeepShownWindow(PhoneDisplay, gc, font);
   if (gc == nullptr) {
     XDestroyWindow(PhoneDisplay, window);
     return 0;
@@ -199,6 +188,11 @@ Window CreatePhoneWindow(GC* gc_out, const char* title) {
   MapAndWait(PhoneDisplay, window);
   XFlush(PhoneDisplay);
   return window;
+}
+
+void ClosePhoneDisplay(Display* display, GC gc) {
+  if (gc != nullptr) XFreeGC(display, gc);
+  XCloseDisplay(display);
 }
 
 void RemapPhoneWindow(Window window) {
@@ -330,6 +324,8 @@ int TouchCell(int x, int y) {
 }
 
 void FlashFeedback() {
+  // The flash is never waited for: the system reaps it.
+  signal(SIGCHLD, SIG_IGN);
   pid_t pid = fork();
   if (pid < 0) {
     std::puts("Forking failed 201108241240");

@@ -14,10 +14,11 @@ inline constexpr int kCellSize = 160;
 inline constexpr char kFontPattern30[] = "-*-*-*-*-*-*-30-*-*-*-*-*-*-*";
 inline constexpr char kFontPattern40[] = "-*-*-*-*-*-*-40-*-*-*-*-*-*-*";
 
-// The program's window font. The library's default is the 30-pixel pattern;
-// a program that wants another one (smsreader) defines this symbol itself,
-// and the linker then never takes the default from the library.
-extern const char* const PhoneFontPattern;
+// The program's window font, loaded at each window creation. The 30-pixel
+// pattern unless the program chooses another with UsePhoneFont before its
+// first window (smsreader takes the 40-pixel one).
+extern const char* PhoneFontPattern;
+inline void UsePhoneFont(const char* pattern) { PhoneFontPattern = pattern; }
 
 // The latest display connection and the graphics context of the latest
 // window; each CreatePhoneWindow replaces both.
@@ -29,6 +30,9 @@ extern GC PhoneGC;
 // graphics context cannot be created. Ends the program with status 1 when
 // the display cannot be opened.
 Window CreatePhoneWindow(GC* gc_out, const char* title);
+// Frees the window's graphics context and closes its display connection,
+// with every window and font the server held for it.
+void ClosePhoneDisplay(Display* display, GC gc);
 // Unmaps the window of PhoneDisplay and maps it again, waiting until it is
 // mapped: a window shown afresh above whatever went up meanwhile.
 void RemapPhoneWindow(Window window);

@@ -13,6 +13,7 @@
 char PhoneNr[20];
 
 int main() {
+  OpenStandardStreams();
   const char* chosen = GetPhoneNr();
   if (chosen == nullptr) return -1;
   std::snprintf(PhoneNr, sizeof PhoneNr, "%s", chosen);

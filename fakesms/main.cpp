@@ -37,6 +37,9 @@ void PutFakeMessage(int number) {
 int main() {
   setvbuf(stdout, OutputBuffer, _IOFBF, sizeof OutputBuffer);
   for (int number = 0; number < kMessageCount; ++number) PutFakeMessage(number);
-  fflush(stdout);
+  if (fflush(stdout) != 0 || ferror(stdout)) {
+    perror("fakesms: standard output");
+    return 1;
+  }
   return 0;
 }

@@ -37,6 +37,7 @@ TextMessage OutgoingMessage() {
 }  // namespace
 
 int main() {
+  OpenStandardStreams();
   const char* chosen = GetPhoneNr();
   if (chosen == nullptr) return -1;
   std::snprintf(PhoneNr, sizeof PhoneNr, "%s", chosen);

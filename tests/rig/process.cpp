@@ -1,5 +1,6 @@
 #include "process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -9,7 +10,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 
 extern char** environ;
 
@@ -263,6 +266,26 @@ int Process::WaitForExit(double timeout) {
 
 void Process::Kill(int sig) {
   if (pid_ > 0 && !reaped_) kill(-pid_, sig);
+}
+
+int CountChildren(pid_t parent, bool only_zombies) {
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return -1;
+  int count = 0;
+  while (dirent* entry = readdir(proc)) {
+    std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+    size_t name_end = line.rfind(')');
+    if (name_end == std::string::npos) continue;
+    char state = 0;
+    long ppid = 0;
+    if (std::sscanf(line.c_str() + name_end + 1, " %c %ld", &state, &ppid) != 2) continue;
+    if (ppid == parent && (!only_zombies || state == 'Z')) ++count;
+  }
+  closedir(proc);
+  return count;
 }
 
 }  // namespace rig

@@ -96,4 +96,8 @@ class Process {
   std::string out_, err_;
 };
 
+// The processes whose parent is `parent`, read from /proc; with
+// only_zombies, just those that ended and were never reaped.
+int CountChildren(pid_t parent, bool only_zombies = false);
+
 }  // namespace rig

@@ -1,17 +1,16 @@
 // Prints the pixel size of the font its phone window draws with. Built
-// twice: with the library's default font, and with LARGE_FONT defining the
-// program's own pattern the way smsreader does.
+// twice: with the library's default font, and with LARGE_FONT choosing the
+// 40-pixel pattern the way smsreader does.
 #include <X11/Xlib.h>
 
 #include <cstdio>
 
 #include "screen.h"
 
-#ifdef LARGE_FONT
-const char* const PhoneFontPattern = kFontPattern40;
-#endif
-
 int main() {
+#ifdef LARGE_FONT
+  UsePhoneFont(kFontPattern40);
+#endif
   GC gc;
   if (CreatePhoneWindow(&gc, "FontSize") == 0) return 1;
   XGCValues values;
