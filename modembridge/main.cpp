@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "frame.h"
 #include "frame_input.h"
 #include "session.h"
 
@@ -120,6 +121,7 @@ bool ReadSome(int fd, std::string* bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  OpenStandardStreams();
   if (argc != 2) {
     fputs("usage: modembridge DEVICE\n", stderr);
     return 1;
