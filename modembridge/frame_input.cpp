@@ -10,7 +10,7 @@ std::vector<std::string> FrameAssembler::Feed(std::string_view bytes) {
     if (c == '\0') continue;  // the frame reader skips NULs too
     if (!overlong_) partial_ += c;
     if (partial_.size() >= kFrameBufferSize && !overlong_) {
-      fputs("202612081024 frame longer than 499 bytes dropped\n", stderr);
+      fputs("201212081024 frame longer than 499 bytes dropped\n", stderr);
       overlong_ = true;
       partial_.clear();
     }

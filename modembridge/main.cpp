@@ -82,19 +82,19 @@ void TryOpen(Modem& modem, ModemSession& session, Millis now) {
   modem.fd = OpenSerial(modem.path);
   if (modem.fd < 0) {
     if (!modem.open_logged)
-      fprintf(stderr, "202612081020 cannot open %s: %s\n", modem.path, strerror(errno));
+      fprintf(stderr, "201212081020 cannot open %s: %s\n", modem.path, strerror(errno));
     modem.open_logged = true;
     modem.retry_at = now + kReopenMs;
     return;
   }
-  fprintf(stderr, "202612081021 modem %s opened\n", modem.path);
+  fprintf(stderr, "201212081021 modem %s opened\n", modem.path);
   modem.open_logged = false;
   modem.failed = false;
   session.Opened(now);
 }
 
 void LoseModem(Modem& modem, ModemSession& session, const char* why, Millis now) {
-  fprintf(stderr, "202612081022 modem %s lost: %s\n", modem.path, why);
+  fprintf(stderr, "201212081022 modem %s lost: %s\n", modem.path, why);
   close(modem.fd);
   modem.fd = -1;
   modem.retry_at = now + kReopenMs;
@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
     Millis deadline = modem.fd < 0 ? std::min(session.NextDeadline(), modem.retry_at)
                                    : session.NextDeadline();
     if (poll(watch, 2, PollTimeout(deadline, now)) < 0 && errno != EINTR) {
-      perror("202612081025 poll");
+      perror("201212081025 poll");
       return 1;
     }
     now = Now();
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     if (watch[0].revents) {
       input_open = ReadSome(0, &bytes);
       for (const std::string& frame : frames.Feed(bytes)) session.OnFrame(frame, now);
-      if (!input_open) fputs("202612081023 end of input\n", stderr);
+      if (!input_open) fputs("201212081023 end of input\n", stderr);
     }
     bytes.clear();
     if (modem.fd >= 0 && watch[1].revents) {

@@ -57,7 +57,7 @@ void PutGsmPoweringOn() {
 }
 
 void LogIgnored(const std::string& line) {
-  fprintf(stderr, "202612081014 ignored: %s\n", line.c_str());
+  fprintf(stderr, "201212081014 ignored: %s\n", line.c_str());
 }
 
 }  // namespace
@@ -92,7 +92,7 @@ void ModemSession::Opened(Millis now) {
 void ModemSession::Lost() {
   if (current_) queue_.push_front(*current_);
   for (const Command& command : queue_)
-    fprintf(stderr, "202612081013 dropped with the modem: %s\n", command.line.c_str());
+    fprintf(stderr, "201212081013 dropped with the modem: %s\n", command.line.c_str());
   queue_.clear();
   current_.reset();
   if (call_ == CallState::kRinging || call_ == CallState::kUp) EndCall(party_);
@@ -104,11 +104,11 @@ void ModemSession::Lost() {
 
 void ModemSession::Enqueue(Command command, Millis now) {
   if (!open_) {
-    fputs("202612081011 modem not open, request refused\n", stderr);
+    fputs("201212081011 modem not open, request refused\n", stderr);
     return;
   }
   if (queue_.size() >= kMaxWaiting) {
-    fputs("202612081012 too many requests waiting, request refused\n", stderr);
+    fputs("201212081012 too many requests waiting, request refused\n", stderr);
     return;
   }
   queue_.push_back(std::move(command));
@@ -123,14 +123,14 @@ void ModemSession::SendNext(Millis now) {
   prompted_ = false;
   body_line_next_ = false;
   deadline_ = now + TimeoutOf(current_->request);
-  fprintf(stderr, "202612081001 modem < %s\n", current_->line.c_str());
+  fprintf(stderr, "201212081001 modem < %s\n", current_->line.c_str());
   send_(current_->line + "\r");
 }
 
 void ModemSession::OnPrompt(Millis now) {
   prompted_ = true;
   deadline_ = now + kSendMs;
-  fprintf(stderr, "202612081001 modem < %s\n", current_->text.c_str());
+  fprintf(stderr, "201212081001 modem < %s\n", current_->text.c_str());
   send_(current_->text + kCtrlZ);
 }
 
@@ -138,7 +138,7 @@ void ModemSession::Finish(bool ok, std::string_view result, Millis now) {
   Command done = std::move(*current_);
   current_.reset();
   if (!ok)
-    fprintf(stderr, "202612081004 %s failed: %.*s\n", done.line.c_str(),
+    fprintf(stderr, "201212081004 %s failed: %.*s\n", done.line.c_str(),
             static_cast<int>(result.size()), result.data());
   switch (done.request) {
     case Request::kSetUp:
@@ -148,7 +148,7 @@ void ModemSession::Finish(bool ok, std::string_view result, Millis now) {
       break;
     case Request::kList:
       if (ok) Deliver(ParseMessages(response_, std::nullopt));
-      fputs("202612081006 modem ready\n", stderr);
+      fputs("201212081006 modem ready\n", stderr);
       break;
     case Request::kRead:
       if (ok) Deliver(ParseMessages(response_, done.index));
@@ -186,7 +186,7 @@ void ModemSession::Deliver(const std::vector<TextMessage>& messages) {
   for (const TextMessage& message : messages) {
     if (Storable(message.TextMessageNr)) WriteSmsFrame(message);
     else
-      fprintf(stderr, "202612081010 message %i cannot be stored, left on the SIM\n",
+      fprintf(stderr, "201212081010 message %i cannot be stored, left on the SIM\n",
               static_cast<int>(message.TextMessageNr));
   }
 }
@@ -199,7 +199,7 @@ void ModemSession::OnModemBytes(std::string_view bytes, Millis now) {
       OnLine(piece.text, now);
       continue;
     }
-    fprintf(stderr, "202612081003 modem line dropped: %s\n", piece.text.c_str());
+    fprintf(stderr, "201212081003 modem line dropped: %s\n", piece.text.c_str());
     body_line_next_ = false;
   }
   if (current_ && current_->request == Request::kSend && !prompted_ && lines_.TakePrompt())
@@ -209,13 +209,13 @@ void ModemSession::OnModemBytes(std::string_view bytes, Millis now) {
 void ModemSession::OnLine(const std::string& line, Millis now) {
   LineKind kind = ClassifyLine(line);
   if (current_ && body_line_next_) {  // a message's text, whatever it says
-    fprintf(stderr, "202612081002 modem > %s\n", line.c_str());
+    fprintf(stderr, "201212081002 modem > %s\n", line.c_str());
     response_.push_back(line);
     body_line_next_ = false;
     return;
   }
   if (kind == LineKind::kEmpty || kind == LineKind::kEcho) return;
-  fprintf(stderr, "202612081002 modem > %s\n", line.c_str());
+  fprintf(stderr, "201212081002 modem > %s\n", line.c_str());
   Request in_flight = current_ ? current_->request : Request::kSetUp;
   switch (kind) {
     case LineKind::kOk:
@@ -267,7 +267,7 @@ void ModemSession::OnRing(Millis now) {
       ring_deadline_ = now + kRingLapseMs;
       break;
     case CallState::kUp:
-      fputs("202612081015 ring during a call ignored\n", stderr);
+      fputs("201212081015 ring during a call ignored\n", stderr);
       break;
   }
 }
@@ -303,7 +303,7 @@ void ModemSession::OnNewMessage(const std::string& line, Millis now) {
   if (!index) {
     LogIgnored(line);
   } else if (!Storable(*index)) {
-    fprintf(stderr, "202612081010 message %i cannot be stored, left on the SIM\n", *index);
+    fprintf(stderr, "201212081010 message %i cannot be stored, left on the SIM\n", *index);
   } else {
     Command read{Request::kRead, "AT+CMGR=" + std::to_string(*index)};
     read.index = *index;
@@ -337,7 +337,7 @@ void ModemSession::RequestCall(int code, const std::string& frame, Millis now) {
   } else if (code == kCallStop) {
     Enqueue({Request::kHangUp, "ATH", number}, now);
   } else if (!ValidNumber(number)) {
-    fprintf(stderr, "202612081007 number refused: %s\n", number.c_str());
+    fprintf(stderr, "201212081007 number refused: %s\n", number.c_str());
   } else {
     Enqueue({Request::kDial, "ATD" + number + ";", number}, now);
   }
@@ -346,12 +346,12 @@ void ModemSession::RequestCall(int code, const std::string& frame, Millis now) {
 void ModemSession::RequestMessage(int code, const std::string& frame, Millis now) {
   TextMessage message = SplitTextMessageFrame(frame.c_str());
   if (!Complete(message)) {
-    fputs("202612081009 message record incomplete, request refused\n", stderr);
+    fputs("201212081009 message record incomplete, request refused\n", stderr);
     return;
   }
   if (code == kSmsDelete) {
     if (!Storable(message.TextMessageNr)) {
-      fprintf(stderr, "202612081007 message number refused: %i\n",
+      fprintf(stderr, "201212081007 message number refused: %i\n",
               static_cast<int>(message.TextMessageNr));
       return;
     }
@@ -362,9 +362,9 @@ void ModemSession::RequestMessage(int code, const std::string& frame, Millis now
   const std::string& number = *message.PhoneNumber;
   std::optional<std::string> text = TextModeBody(*message.TextMessageBody);
   if (!ValidNumber(number)) {
-    fprintf(stderr, "202612081007 number refused: %s\n", number.c_str());
+    fprintf(stderr, "201212081007 number refused: %s\n", number.c_str());
   } else if (!text) {
-    fputs("202612081008 message body refused: more than 160 characters\n", stderr);
+    fputs("201212081008 message body refused: more than 160 characters\n", stderr);
   } else {
     Enqueue({Request::kSend, "AT+CMGS=\"" + number + "\"", "", message, *text}, now);
   }
@@ -381,7 +381,7 @@ void ModemSession::OnTick(Millis now) {
   if (call_ == CallState::kRingHeard && now >= ring_deadline_) {
     Announce(kWithheldCaller, now);
   } else if (call_ == CallState::kRinging && now >= ring_deadline_) {
-    fputs("202612081016 the call stopped ringing\n", stderr);
+    fputs("201212081016 the call stopped ringing\n", stderr);
     EndCall(party_);
   }
 }
