@@ -109,16 +109,20 @@ std::string WindowName(Window window) {
 }  // namespace
 
 void XServerEnvironment::SetUp() {
-  display_name = ReadDisplayNumber(StartServer());
-  setenv("DISPLAY", display_name.c_str(), 1);
-  rig_display = XOpenDisplay(display_name.c_str());
-  if (rig_display == nullptr) Fail("cannot open the private display");
+  setenv("DISPLAY", ReadDisplayNumber(StartServer()).c_str(), 1);
+  if (!AttachToServer(getenv("DISPLAY"))) Fail("cannot use the private display");
+}
+
+bool AttachToServer(const std::string& name) {
+  display_name = name;
+  rig_display = XOpenDisplay(name.c_str());
+  if (rig_display == nullptr) return false;
   XSetErrorHandler(IgnoreXError);
   int event_base, error_base, major, minor;
-  if (!XTestQueryExtension(rig_display, &event_base, &error_base, &major, &minor))
-    Fail("the server has no XTEST");
+  if (!XTestQueryExtension(rig_display, &event_base, &error_base, &major, &minor)) return false;
   XSelectInput(rig_display, DefaultRootWindow(rig_display), ButtonPressMask);
   XSync(rig_display, False);
+  return true;
 }
 
 void XServerEnvironment::TearDown() {
@@ -251,6 +255,22 @@ Snapshot::Snapshot(Window window) {
     for (int x = 0; x < width_; ++x)
       pixels_[static_cast<size_t>(y) * width_ + x] = XGetPixel(image, x, y) & 0xFFFFFF;
   XDestroyImage(image);
+}
+
+Snapshot Snapshot::FromPng(const std::string& path) {
+  Snapshot shot{Unread{}};
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return shot;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return shot;
+  shot.width_ = static_cast<int>(image.width);
+  shot.height_ = static_cast<int>(image.height);
+  shot.pixels_.resize(rgb.size() / 3);
+  for (size_t i = 0; i < shot.pixels_.size(); ++i)
+    shot.pixels_[i] = rgb[3 * i] << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2];
+  return shot;
 }
 
 uint32_t Snapshot::Pixel(int x, int y) const {

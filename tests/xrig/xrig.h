@@ -37,6 +37,12 @@ class XServerEnvironment : public ::testing::Environment {
   void TearDown() override;
 };
 
+// Opens the rig's connection to a server that runs already (a display name
+// such as ":7"), for a tool that drives the phone outside a test; SetUp
+// does the same with its own server. False when the server cannot be
+// reached or has no XTEST.
+bool AttachToServer(const std::string& name);
+
 // Saves the root window as xrig-<suite>.<test>.png in the working directory
 // at a test's first failure, and names the file on standard error.
 class PngOnFailure : public ::testing::EmptyTestEventListener {
@@ -90,6 +96,11 @@ class Snapshot {
   // Pixels of the whole screen, window-relative to the given window (0 for
   // root coordinates).
   explicit Snapshot(Window window = 0);
+  // A screen that SaveScreenPng wrote, in root coordinates; 0 by 0 pixels
+  // when the file cannot be read.
+  static Snapshot FromPng(const std::string& path);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
   uint32_t Pixel(int x, int y) const;  // 0xRRGGBB; white outside the screen
   bool IsBlack(int x, int y) const;
   bool IsWhite(int x, int y) const;
@@ -101,6 +112,8 @@ class Snapshot {
   bool SameInside(const Snapshot& other, Rect r) const;
 
  private:
+  struct Unread {};
+  explicit Snapshot(Unread) {}
   int origin_x_ = 0, origin_y_ = 0;
   int width_ = 0, height_ = 0;
   std::vector<uint32_t> pixels_;

@@ -1,0 +1,90 @@
+// stylus: the headless demo's hand on the phone's screen, one step a run,
+// through the X rig on the server that DISPLAY names.
+//
+//   stylus touch X Y             a touch that waits until a window took it
+//   stylus press X Y             presses until a new window shows
+//   stylus press X Y gone TITLE  presses until no window is titled TITLE
+//   stylus window TITLE          waits until the top-most window is TITLE
+//   stylus gone TITLE            waits until no window is titled TITLE
+//   stylus shot FILE             saves the screen as a PNG
+//
+// Positions are screen positions. "press" serves the windows that keep
+// their grab after a press (the call menu, the DTMF keypad), which a touch
+// would wait for in vain. A window may take a while: the start-up notice
+// stands for 50 seconds. Exit status 1 when the step's evidence did not
+// come in time, 2 on a usage error.
+// The rig's header first: it orders gtest before Xlib.
+#include "xrig.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kStepMs = 30000;
+constexpr int kWindowMs = 90000;
+// A press shows its effect within this time, or it went by unseen.
+constexpr int kPressEffectMs = 5000;
+
+std::string Title(Window window) {
+  char* name = nullptr;
+  if (!XFetchName(xrig::Rig(), window, &name) || name == nullptr) return "";
+  std::string title = name;
+  XFree(name);
+  return title;
+}
+
+bool TopIs(const char* title) {
+  std::vector<Window> windows = xrig::ViewableTopLevelWindows();
+  return !windows.empty() && Title(windows.back()) == title;
+}
+
+bool NewWindowSince(const std::vector<Window>& before) {
+  for (Window window : xrig::ViewableTopLevelWindows())
+    if (std::find(before.begin(), before.end(), window) == before.end()) return true;
+  return false;
+}
+
+bool PressUntil(int x, int y, const std::function<bool()>& effect) {
+  return xrig::WaitFor([&] {
+    xrig::PressRoot(x, y);
+    return xrig::WaitFor(effect, kPressEffectMs);
+  }, kStepMs);
+}
+
+bool Run(int argc, char** argv) {
+  std::string step = argv[1];
+  if (step == "touch" && argc == 4) return xrig::TouchRoot(atoi(argv[2]), atoi(argv[3]), kStepMs);
+  if (step == "press" && argc == 4) {
+    std::vector<Window> before = xrig::ViewableTopLevelWindows();
+    return PressUntil(atoi(argv[2]), atoi(argv[3]), [&] { return NewWindowSince(before); });
+  }
+  if (step == "press" && argc == 6 && strcmp(argv[4], "gone") == 0)
+    return PressUntil(atoi(argv[2]), atoi(argv[3]),
+                      [&] { return xrig::FindWindow(argv[5]) == 0; });
+  if (step == "window" && argc == 3)
+    return xrig::WaitFor([&] { return TopIs(argv[2]); }, kWindowMs);
+  if (step == "gone" && argc == 3) return xrig::WaitForWindowGone(argv[2], kWindowMs);
+  if (step == "shot" && argc == 3) return xrig::SaveScreenPng(argv[2]);
+  fputs("usage: stylus touch X Y | press X Y [gone TITLE] | window TITLE | gone TITLE |"
+        " shot FILE\n", stderr);
+  exit(2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* display = getenv("DISPLAY");
+  if (argc < 2 || display == nullptr || !xrig::AttachToServer(display)) {
+    fputs("stylus: needs a step and DISPLAY naming a server with XTEST\n", stderr);
+    return 2;
+  }
+  if (Run(argc, argv)) return 0;
+  fprintf(stderr, "stylus: %s: no evidence in time\n", argv[1]);
+  return 1;
+}
