@@ -87,6 +87,20 @@ void LogNewMessage(const TextMessage& m) {
           m.TextMessageTime->c_str(), m.TextMessageBody->c_str());
 }
 
+// The bytes of a message file: the record as one sms frame.
+std::string TextMessageFileBytes(const TextMessage& m) {
+  std::string bytes(1, STX);
+  for (const std::string& field :
+       {std::string("sms"), *m.TextAction, *m.PhoneNumber, std::to_string(m.TextMessageNr),
+        *m.TextMessageDate, *m.TextMessageTime, *m.TextMessageBody}) {
+    bytes += US;
+    bytes += field;
+  }
+  bytes += US;
+  bytes += ETX;
+  return bytes;
+}
+
 // Writes all of bytes and syncs them; 0, or the errno of the failed step.
 int WriteAndSync(int fd, const std::string& bytes) {
   size_t done = 0;
@@ -153,19 +167,6 @@ bool TextMessageComplete(const TextMessage& m) {
     }
   }
   return true;
-}
-
-std::string TextMessageFileBytes(const TextMessage& m) {
-  std::string bytes(1, STX);
-  for (const std::string& field :
-       {std::string("sms"), *m.TextAction, *m.PhoneNumber, std::to_string(m.TextMessageNr),
-        *m.TextMessageDate, *m.TextMessageTime, *m.TextMessageBody}) {
-    bytes += US;
-    bytes += field;
-  }
-  bytes += US;
-  bytes += ETX;
-  return bytes;
 }
 
 int ImportTextMessageFile() {

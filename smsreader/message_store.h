@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "frame.h"
 
@@ -44,8 +43,6 @@ bool TextMessageNrInTable(int32_t n);
 // All six fields are there, none empty or holding a frame delimiter.
 bool TextMessageComplete(const TextMessage& message);
 
-// The bytes of a message file: the record as one sms frame.
-std::string TextMessageFileBytes(const TextMessage& message);
 // The contact's name for a number, or the number itself.
 const char* ContactName(const char* number);
 // The current time as ctime text (with its line end) on standard error.
