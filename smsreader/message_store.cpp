@@ -67,9 +67,9 @@ void ImportFile(const char* path) {
     perror("201110231404 reading TextMessageFile failed\n");
     exit(1);
   }
-  bool read = IsRegularFile(fd, path) && ReadFrame(fd) == 0;
+  bool got_frame = IsRegularFile(fd, path) && ReadFrame(fd) == 0;
   if (close(fd) != 0) perror("20111026 ImportTextMessageFile closing message file failed\n");
-  if (read) TakeImported(SplitTextMessageFrame(NewFrame));
+  if (got_frame) TakeImported(SplitTextMessageFrame(NewFrame));
   LogCurrentTime();
   fprintf(stderr, "TextMessageFile is %s\n", path);
 }
