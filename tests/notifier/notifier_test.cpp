@@ -133,7 +133,7 @@ TEST_F(NotifierTest, SmsNewAtStartVibratesAndChimesAndTheNamedPipeRestsBetweenWr
   const int reads = Logged("Reading NewFrame");
   const auto ended = Clock::now();
   // The chime plays in real time while no writer is there.
-  ASSERT_TRUE(xrig::WaitFor([&] { return alsa->CaptureBytes().size() >= 14892; }));
+  ASSERT_TRUE(notifier->WaitFor([&] { return alsa->CaptureBytes().size() >= 14892; }));
   const double seconds = std::chrono::duration<double>(Clock::now() - ended).count();
   EXPECT_LE(Wakeups(notifier->Pid()) - woken, 20 * seconds + 10) << "over " << seconds << " s";
   EXPECT_EQ(Logged("Reading NewFrame"), reads);
