@@ -113,8 +113,7 @@ const char* MultitapGroup(int page, int cell) {
 }
 
 int LayoutMultitapText(const char* buffer, TextPiece pieces[kTextPieceCount]) {
-  const int length = static_cast<int>(
-      strnlen(buffer, kTextPieceLength * kTextPieceCount));
+  const int length = static_cast<int>(strnlen(buffer, kMultitapBufferSize));
   int count = 0;
   for (int start = 0; start < length; start += kTextPieceLength) {
     const int rest = length - start;

@@ -53,4 +53,14 @@ TEST(Fakesms, ItsFramesReadBackAsSmsRetrieveRecordsZeroTo98) {
   EXPECT_EQ(err.Text().find("more fields"), std::string::npos);
 }
 
+// Output that cannot be written is an error, said in the manner of perror:
+// a full device, and a closed standard output.
+TEST(Fakesms, AFailedWriteIsReportedAndEndsWithStatusOne) {
+  for (const char* redirect : {">/dev/full", ">&-"}) {
+    rig::Process fakesms({"/bin/sh", "-c", std::string("exec \"$0\" ") + redirect, FAKESMS_PATH});
+    EXPECT_EQ(fakesms.WaitForExit(), 1) << redirect;
+    EXPECT_EQ(fakesms.Stderr().rfind("fakesms: standard output: ", 0), 0u) << fakesms.Stderr();
+  }
+}
+
 }  // namespace

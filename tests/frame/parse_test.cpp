@@ -260,6 +260,42 @@ TEST(WriteFrames, AbsentTextsAreWrittenEmpty) {
                                     "\x02\x1fsms\x1f\x1f\x1f-12\x1f\x1f\x1f\x1f\x03"));
 }
 
+// A frame that a reader would take apart differently, or not take at all,
+// never leaves: the ETX piece echoed back as a number, a body with a US in
+// it, and frames one byte over the reader's limit. The longest frame a
+// reader keeps still goes out whole.
+TEST(WriteFrames, FramesAReaderMustRejectAreRefused) {
+  TextMessage longest;
+  longest.TextAction = "transmit";
+  longest.PhoneNumber = "+32112233445";
+  longest.TextMessageDate = "01-01-1814";
+  longest.TextMessageTime = "23:59:00";
+  longest.TextMessageBody = std::string(499 - 52, 'x');
+  TextMessage too_long = longest;
+  too_long.TextMessageBody->push_back('x');
+  TextMessage split_body = longest;
+  split_body.TextMessageBody = "two\x1f" "fields";
+
+  std::string written, lines;
+  {
+    rig::CapturedFd out(1), err(2);
+    WriteCallFrame("stop", "\x03");
+    WriteCallFrame("stop", std::string(499 - 13, '1').c_str());
+    WriteSmsFrame(too_long);
+    WriteSmsFrame(split_body);
+    WriteSmsFrame(longest);
+    written = out.Text();
+    lines = err.Text();
+  }
+  EXPECT_EQ(written.size(), 499u);
+  EXPECT_EQ(written, Frame({"sms", "transmit", "+32112233445", "0", "01-01-1814", "23:59:00",
+                            *longest.TextMessageBody}));
+  EXPECT_EQ(lines, "201212081401 frame refused: a field holds STX, US or ETX\n"
+                   "201212081402 frame refused: 500 bytes, more than 499\n"
+                   "201212081402 frame refused: 500 bytes, more than 499\n"
+                   "201212081401 frame refused: a field holds STX, US or ETX\n");
+}
+
 // Each write() on a packet socket arrives as one packet, so the packets
 // show how the writer hands its bytes to the system.
 std::vector<std::string> WritesOf(void (*write_frames)()) {

@@ -207,6 +207,16 @@ TEST(MultitapLayout, PiecesOfEighteenGoToTheNineBaselines) {
   }
   EXPECT_EQ(joined, full);
   EXPECT_EQ(p[8].length, 160 - 8 * 18);
+
+  // A buffer that lost its NUL is read no further than its own size.
+  struct {
+    char text[kMultitapBufferSize];
+    char after;
+  } unterminated;
+  std::memset(unterminated.text, 'x', sizeof unterminated.text);
+  unterminated.after = 'y';
+  ASSERT_EQ(LayoutMultitapText(unterminated.text, p), kTextPieceCount);
+  EXPECT_EQ(p[8].length, kMultitapBufferSize - 8 * 18);
 }
 
 }  // namespace

@@ -88,15 +88,17 @@ TEST_F(CallhandlerTest, UnknownCallerShowsTheNumber) {
   EXPECT_FALSE(TextReference({{"Mom", 24, 240}}).Matches(xrig::Snapshot(window), kCallerLine));
 }
 
-TEST_F(CallhandlerTest, CallWithoutNumberShowsWhatItHasAndStillAnswers) {
-  // No number field: the ETX piece stands in for the number.
+TEST_F(CallhandlerTest, CallWithoutNumberShowsWhatItHasAndWritesNoBrokenFrame) {
+  // No number field: the ETX piece stands in for the number. Echoed back,
+  // it would end the stop frame early; the writer refuses it instead.
   ASSERT_TRUE(callhandler.Write("\x02\x1f" "call" "\x1f" "new" "\x1f\x03"));
   Window window = xrig::WaitForWindow(kTitle);
   ASSERT_NE(window, 0u);
   EXPECT_TRUE(ShowsCaller(window, "\x03"));
   ASSERT_TRUE(xrig::Touch(window, kRejectX, kRowY));
-  ASSERT_TRUE(callhandler.WaitForStdout("\x02\x1f" "call" "\x1f" "stop" "\x1f"));
+  ASSERT_TRUE(callhandler.WaitForStderr("frame refused: a field holds STX, US or ETX\n"));
   EXPECT_TRUE(xrig::WaitForWindowGone(kTitle));
+  EXPECT_EQ(callhandler.Stdout(), "");
 
   ASSERT_NE(NewCall("+32223344556"), 0u) << "the parent goes on reading";
 }
@@ -239,6 +241,21 @@ TEST_F(CallhandlerTest, IncomingCallFromRingToHangUp) {
   ASSERT_TRUE(callhandler.WaitForStdout(CallFrame("stop", "+1234567890")));
   EXPECT_EQ(callhandler.Stdout(),
             CallFrame("accept", "+32445566778") + CallFrame("stop", "+1234567890"));
+}
+
+// A closed standard error must not become the display connection: the
+// window still maps and the call can still be answered.
+TEST(CallhandlerStreams, ClosedStandardErrorLeavesTheCallAnswerable) {
+  alsarig::AlsaRig alsa;
+  rig::Process callhandler({"/bin/sh", "-c", "exec \"$0\" 2>&-", CALLHANDLER_PATH},
+                           AlsaEnv(alsa));
+  ASSERT_TRUE(callhandler.Write(CallFrame("new", "+32112233445")));
+  Window window = xrig::WaitForWindow(kTitle);
+  ASSERT_NE(window, 0u);
+  ASSERT_TRUE(xrig::Touch(window, kAcceptX, kRowY));
+  EXPECT_TRUE(callhandler.WaitForStdout(CallFrame("accept", "+32112233445")));
+  kill(-callhandler.Pid(), SIGKILL);
+  EXPECT_TRUE(xrig::WaitForWindowGone(kTitle));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // dialer as a whole program: the number dialog, the start frame, the call
 // menu with its routing, and the stop frame.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -67,6 +68,24 @@ TEST_F(DialerTest, TypedNumberIsSentAsTypedWithItsTrailingBlank) {
   ASSERT_TRUE(dialer.WaitForStdout(start));
   EXPECT_EQ(dialer.Stdout(), start);
   EXPECT_NE(dialer.Stderr().find("PhoneNr is 1 \n"), std::string::npos);
+}
+
+// Closed standard streams must not be taken by the display connections,
+// where the frames would be written into the X protocol: they are /dev/null
+// while the call runs, and the call ends as usual.
+TEST(DialerStreams, ClosedStandardStreamsBecomeDevNull) {
+  alsarig::AlsaRig alsa;
+  rig::Process dialer({"/bin/sh", "-c", "exec \"$0\" <&- >&-", DIALER_PATH}, AlsaEnv(alsa));
+  ASSERT_TRUE(programs::ChooseContact(0));
+  Window menu = xrig::WaitForWindow("Call Menu");
+  for (int fd : {0, 1}) {
+    std::string link = "/proc/" + std::to_string(dialer.Pid()) + "/fd/" + std::to_string(fd);
+    char target[64] = {};
+    EXPECT_GT(readlink(link.c_str(), target, sizeof target - 1), 0) << link;
+    EXPECT_STREQ(target, "/dev/null") << link;
+  }
+  ASSERT_TRUE(PressUntil(menu, kEndX, kMenuY, [] { return xrig::FindWindow("StartCall") == 0; }));
+  EXPECT_EQ(dialer.WaitForExit(), 0);
 }
 
 }  // namespace

@@ -265,11 +265,11 @@ TEST(Flash, ChildWithoutADisplayEndsQuietly) {
   auto [status, output] = InChild([] {
     setenv("DISPLAY", ":4242", 1);
     FlashFeedback();
-    while (rig::CountChildren(getpid()) > 0) usleep(10000);
-    std::printf("caller goes on, flash gone\n");
+    for (int wait = 0; wait < 1000 && rig::CountChildren(getpid()) > 0; ++wait) usleep(10000);
+    std::printf("caller goes on, %d children left\n", rig::CountChildren(getpid()));
   });
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(output, "caller goes on, flash gone\n");
+  EXPECT_EQ(output, "caller goes on, 0 children left\n");
 }
 
 }  // namespace
