@@ -182,8 +182,10 @@ TEST_F(LauncherTest, EveryCellRunsItsCommandLineOpensItsMenuOrCloses) {
   auto menu_ended = [&] { return rig::CountChildren(launcher->Pid()) == 0; };
   for (const Entry& entry : entries) {
     SCOPED_TRACE(::testing::Message() << "cells " << entry.cell << " " << entry.sub_cell);
-    ASSERT_TRUE(xrig::WaitFor(menu_ended));
-    if (&entry != &entries.front()) Press();  // the first takes the start-up menu
+    if (&entry != &entries.front()) {  // the first takes the start-up menu
+      ASSERT_TRUE(xrig::WaitFor(menu_ended));
+      Press();
+    }
     Touch("Menu_01", entry.cell);
     const MenuTable& sub = entry.cell == 2 ? kShutdownMenuTable : kMenu02Table;
     if (entry.sub_cell != 0) Touch(sub.title, entry.sub_cell);
