@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "menus.h"
+#include "program.h"
 #include "screen.h"
 
 std::string InterruptLine;
@@ -31,12 +32,7 @@ void SayNoAuxLine() {
 
 // A child that shows the menu when MenuWanted is 1 and else ends at once.
 pid_t ForkMenuProcess() {
-  pid_t pid = fork();
-  if (pid < 0) {
-    std::puts("Forking failed 201109021816");
-    std::fflush(stdout);
-    std::exit(1);
-  }
+  pid_t pid = ForkReapedChild("Forking failed 201109021816\n", stdout);
   if (pid == 0) {
     if (MenuWanted == 1) RunMenu01();
     std::exit(0);

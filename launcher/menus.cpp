@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "program.h"
 #include "screen.h"
 
 const char* MenuTitle = "";
@@ -46,13 +47,7 @@ FILE* StartShell(const char* command) {
 // process does not wait for it.
 void StartShutdown(const char* command) {
   FlashFeedback();
-  pid_t pid = fork();
-  if (pid < 0) {
-    std::puts("Forking failed 201109141135");
-    std::fflush(stdout);
-    std::exit(1);
-  }
-  if (pid == 0) RunShutdownScript(command);
+  if (ForkReapedChild("Forking failed 201109141135\n", stdout) == 0) RunShutdownScript(command);
 }
 
 // Shows the menu and does what the touched cell says.
