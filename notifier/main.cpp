@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "frame.h"
+#include "program.h"
 #include "profile.h"
 #include "ringtone_synth.h"
 #include "screen.h"
@@ -38,20 +39,8 @@ const char* const kStartUpNotice[] = {"Activate the menu", "with the AUX button,
                                       "but please wait",   "50 seconds for",
                                       "network registration", "", nullptr};
 
-// Forks with ended children left to the system; a failed fork ends the
-// notifier.
-pid_t ForkAlertChild(const char* fork_failure) {
-  signal(SIGCHLD, SIG_IGN);
-  pid_t pid = fork();
-  if (pid < 0) {
-    std::fputs(fork_failure, stderr);
-    std::exit(1);
-  }
-  return pid;
-}
-
 pid_t StartVibrateChild() {
-  pid_t pid = ForkAlertChild("Forking failed 201202231346\n");
+  pid_t pid = ForkReapedChild("Forking failed 201202231346\n", stderr);
   if (pid > 0) return pid;
   if (VibratesAt(Profiles.Profile)) {
     VibratorOn();
@@ -82,7 +71,7 @@ void SleepUntil(const timespec& at) {
 // The call ringtone ends an unanswered call. A sound device that fails
 // must not end it sooner than the ringing would have.
 pid_t StartRingToneChild(int index) {
-  pid_t pid = ForkAlertChild("Forking failed 201202231356\n");
+  pid_t pid = ForkReapedChild("Forking failed 201202231356\n", stderr);
   if (pid > 0) return pid;
   if (!RingsAt(Profiles.Profile)) {
     std::fputs("201202231406 I never should have gotten here\n", stderr);

@@ -16,6 +16,7 @@
 #include "message_store.h"
 #include "message_window_logic.h"
 #include "multitap.h"
+#include "program.h"
 #include "screen.h"
 
 namespace {
@@ -103,12 +104,7 @@ void WriteShown(const char* action, const char* body) {
 // that lacks a field is not shown.
 int ShowTextMessage(const TextMessage& message) {
   if (!TextMessageComplete(message)) return 0;
-  pid_t pid = fork();
-  if (pid < 0) {
-    fputs("Forking failed 201109021816\n", stdout);
-    exit(1);
-  }
-  if (pid == 0) {
+  if (ForkReapedChild("Forking failed 201109021816\n", stdout) == 0) {
     Shown = message;
     RunMessageWindow();
   }
