@@ -6,7 +6,7 @@
 //   stylus press X Y gone TITLE  presses until no window is titled TITLE
 //   stylus window TITLE          waits until the top-most window is TITLE
 //   stylus gone TITLE            waits until no window is titled TITLE
-//   stylus shot FILE             saves the screen as a PNG
+//   stylus shot FILE             saves the screen, once it stands still, as a PNG
 //
 // Positions are screen positions. "press" serves the windows that keep
 // their grab after a press (the call menu, the DTMF keypad), which a touch
@@ -16,7 +16,8 @@
 // The rig's header first: it orders gtest before Xlib.
 #include "xrig.h"
 
-#include <algorithm>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,7 @@ constexpr int kStepMs = 30000;
 constexpr int kWindowMs = 90000;
 // A press shows its effect within this time, or it went by unseen.
 constexpr int kPressEffectMs = 5000;
+constexpr useconds_t kSettleUs = 250000;
 
 std::string Title(Window window) {
   char* name = nullptr;
@@ -44,10 +46,47 @@ bool TopIs(const char* title) {
   return !windows.empty() && Title(windows.back()) == title;
 }
 
-bool NewWindowSince(const std::vector<Window>& before) {
-  for (Window window : xrig::ViewableTopLevelWindows())
-    if (std::find(before.begin(), before.end(), window) == before.end()) return true;
-  return false;
+// Windows mapped from its creation on, seen through a connection of its
+// own: a window's id tells nothing, since a new client may get the ids of
+// one that has gone.
+class MapWatch {
+ public:
+  MapWatch() : display_(XOpenDisplay(nullptr)) {
+    if (display_ == nullptr) return;
+    XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+    XSync(display_, False);
+  }
+  ~MapWatch() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+  }
+  bool Mapped() {
+    if (display_ == nullptr) return false;
+    XSync(display_, False);
+    bool mapped = false;
+    while (XPending(display_) > 0) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      mapped = mapped || event.type == MapNotify;
+    }
+    return mapped;
+  }
+
+ private:
+  Display* display_;
+};
+
+// A window redraws after a touch by clearing itself first: the screen is
+// saved once it has stood still for a moment.
+bool SaveSettledScreen(const std::string& path) {
+  xrig::Snapshot last;
+  bool settled = xrig::WaitFor([&] {
+    usleep(kSettleUs);
+    xrig::Snapshot now;
+    bool same = now.SameInside(last, {0, 0, now.Width(), now.Height()});
+    last = now;
+    return same;
+  }, kStepMs);
+  return settled && xrig::SaveScreenPng(path);
 }
 
 bool PressUntil(int x, int y, const std::function<bool()>& effect) {
@@ -61,8 +100,8 @@ bool Run(int argc, char** argv) {
   std::string step = argv[1];
   if (step == "touch" && argc == 4) return xrig::TouchRoot(atoi(argv[2]), atoi(argv[3]), kStepMs);
   if (step == "press" && argc == 4) {
-    std::vector<Window> before = xrig::ViewableTopLevelWindows();
-    return PressUntil(atoi(argv[2]), atoi(argv[3]), [&] { return NewWindowSince(before); });
+    MapWatch watch;
+    return PressUntil(atoi(argv[2]), atoi(argv[3]), [&] { return watch.Mapped(); });
   }
   if (step == "press" && argc == 6 && strcmp(argv[4], "gone") == 0)
     return PressUntil(atoi(argv[2]), atoi(argv[3]),
@@ -70,7 +109,7 @@ bool Run(int argc, char** argv) {
   if (step == "window" && argc == 3)
     return xrig::WaitFor([&] { return TopIs(argv[2]); }, kWindowMs);
   if (step == "gone" && argc == 3) return xrig::WaitForWindowGone(argv[2], kWindowMs);
-  if (step == "shot" && argc == 3) return xrig::SaveScreenPng(argv[2]);
+  if (step == "shot" && argc == 3) return SaveSettledScreen(argv[2]);
   fputs("usage: stylus touch X Y | press X Y [gone TITLE] | window TITLE | gone TITLE |"
         " shot FILE\n", stderr);
   exit(2);
