@@ -30,7 +30,11 @@ start_session() {
   tries=0
   until [ -s "$RUN/group" ]; do
     tries=$((tries + 1))
-    [ "$tries" -le 100 ] || { say "the phone did not start"; exit 1; }
+    if [ "$tries" -gt 100 ]; then
+      clear_run
+      say "the phone did not start (see $LOG/phone.log)"
+      exit 1
+    fi
     sleep 0.1
   done
   say "the phone runs (process group $(cat "$RUN/group"))"
