@@ -1,14 +1,18 @@
 # Thin wrapper over the CMake presets.
+#   make demo        install missing Debian packages, build, run the whole phone
 #   make check       install missing Debian packages, build, run every test
 #   make check-quick the same without the tests that wait for the long timers
 #   make check-asan  the test suite built with ASan and UBSan
 #   make fuzz        run the frame fuzzer for FUZZ_SECONDS
 FUZZ_SECONDS ?= 60
 
-.PHONY: check check-quick check-asan fuzz deps build clean
+.PHONY: demo check check-quick check-asan fuzz deps build clean
 
 check: build
 	ctest --preset default
+
+demo: build
+	tools/demo/demo
 
 check-quick: build
 	ctest --preset quick

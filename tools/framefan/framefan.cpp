@@ -23,6 +23,7 @@
 
 #include "frame.h"
 #include "frame_input.h"
+#include "program.h"
 
 namespace {
 
