@@ -312,7 +312,7 @@ CreationLog::CreationLog() : display_(XOpenDisplay(display_name.c_str())) {
 
 CreationLog::~CreationLog() { XCloseDisplay(display_); }
 
-int CreationLog::Count(Rect geometry) {
+void CreationLog::Collect() {
   XSync(display_, False);
   while (XPending(display_) > 0) {
     XEvent event;
@@ -322,6 +322,15 @@ int CreationLog::Count(Rect geometry) {
       created_.push_back({c.x, c.y, c.width, c.height});
     }
   }
+}
+
+int CreationLog::Total() {
+  Collect();
+  return static_cast<int>(created_.size());
+}
+
+int CreationLog::Count(Rect geometry) {
+  Collect();
   int count = 0;
   for (const Rect& r : created_)
     count += r.x == geometry.x && r.y == geometry.y && r.width == geometry.width &&

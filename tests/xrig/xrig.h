@@ -137,8 +137,11 @@ class CreationLog {
   CreationLog& operator=(const CreationLog&) = delete;
   // Windows created so far at exactly this position and size.
   int Count(Rect geometry);
+  // Windows created so far, wherever they stand.
+  int Total();
 
  private:
+  void Collect();
   Display* display_;
   std::vector<Rect> created_;
 };

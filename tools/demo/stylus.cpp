@@ -46,35 +46,6 @@ bool TopIs(const char* title) {
   return !windows.empty() && Title(windows.back()) == title;
 }
 
-// Windows mapped from its creation on, seen through a connection of its
-// own: a window's id tells nothing, since a new client may get the ids of
-// one that has gone.
-class MapWatch {
- public:
-  MapWatch() : display_(XOpenDisplay(nullptr)) {
-    if (display_ == nullptr) return;
-    XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
-    XSync(display_, False);
-  }
-  ~MapWatch() {
-    if (display_ != nullptr) XCloseDisplay(display_);
-  }
-  bool Mapped() {
-    if (display_ == nullptr) return false;
-    XSync(display_, False);
-    bool mapped = false;
-    while (XPending(display_) > 0) {
-      XEvent event;
-      XNextEvent(display_, &event);
-      mapped = mapped || event.type == MapNotify;
-    }
-    return mapped;
-  }
-
- private:
-  Display* display_;
-};
-
 // A window redraws after a touch by clearing itself first: the screen is
 // saved once it has stood still for a moment.
 bool SaveSettledScreen(const std::string& path) {
@@ -100,8 +71,10 @@ bool Run(int argc, char** argv) {
   std::string step = argv[1];
   if (step == "touch" && argc == 4) return xrig::TouchRoot(atoi(argv[2]), atoi(argv[3]), kStepMs);
   if (step == "press" && argc == 4) {
-    MapWatch watch;
-    return PressUntil(atoi(argv[2]), atoi(argv[3]), [&] { return watch.Mapped(); });
+    // A new window's id tells nothing: a new client may get the ids of one
+    // that has gone.
+    xrig::CreationLog windows;
+    return PressUntil(atoi(argv[2]), atoi(argv[3]), [&] { return windows.Total() > 0; });
   }
   if (step == "press" && argc == 6 && strcmp(argv[4], "gone") == 0)
     return PressUntil(atoi(argv[2]), atoi(argv[3]),

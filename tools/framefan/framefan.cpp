@@ -5,7 +5,7 @@
 //
 //   framefan [-l LOG -t TAG] OUTPUT...
 //
-// Outputs are named pipes (or files), opened at once: a reader that has
+// Outputs are named pipes, opened at once: a reader that has
 // not started yet finds its frames waiting in the pipe. A reader that stops
 // reading never holds up the others: once its pipe is full, its frames are
 // dropped, each with a log line. With -l, one line per frame is appended to
