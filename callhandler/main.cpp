@@ -14,6 +14,7 @@
 #include "call_menu.h"
 #include "contacts.h"
 #include "frame.h"
+#include "program.h"
 #include "routing.h"
 #include "screen.h"
 
@@ -76,15 +77,7 @@ void DrawAcceptRejectScreen() {
 
 // Forks with ended children left to the system; a failed fork ends the
 // whole callhandler.
-bool InChild(const char* fork_failure) {
-  signal(SIGCHLD, SIG_IGN);
-  pid_t pid = fork();
-  if (pid < 0) {
-    std::fputs(fork_failure, stderr);
-    std::exit(1);
-  }
-  return pid == 0;
-}
+bool InChild(const char* fork_failure) { return ForkReapedChild(fork_failure, stderr) == 0; }
 
 // Once the input has ended no frame can come any more. The children keep
 // their windows and still write their frames; the parent has nothing left.

@@ -1,6 +1,5 @@
 #include "frame.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -275,15 +274,6 @@ void WriteSmsFrame(const TextMessage& message) {
   PutFrame({"sms", TextOrEmpty(message.TextAction), TextOrEmpty(message.PhoneNumber), number,
             TextOrEmpty(message.TextMessageDate), TextOrEmpty(message.TextMessageTime),
             TextOrEmpty(message.TextMessageBody)});
-}
-
-void OpenStandardStreams() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    // The lowest free descriptor is fd itself: the ones below are open.
-    int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-    if (opened != fd) _exit(1);  // no /dev/null: nowhere to even say so
-  }
 }
 
 void SetInputMode() {

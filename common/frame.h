@@ -92,11 +92,6 @@ NotifyFields SplitNotifyFrame(const char* frame);
 void WriteCallFrame(const char* action, const char* number);
 void WriteSmsFrame(const TextMessage& message);
 
-// Puts /dev/null on each of descriptors 0, 1 and 2 that is closed, so that
-// no file or display connection the program opens later can stand in for a
-// standard stream. The first call in every program's main.
-void OpenStandardStreams();
-
 // Non-canonical, no-echo standard input; RestoreInputMode undoes it.
 void SetInputMode();
 void RestoreInputMode();

@@ -2,12 +2,13 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "program.h"
 
 const char* PhoneFontPattern = kFontPattern30;
 Display* PhoneDisplay = nullptr;
@@ -324,13 +325,5 @@ int TouchCell(int x, int y) {
 }
 
 void FlashFeedback() {
-  // The flash is never waited for: the system reaps it.
-  signal(SIGCHLD, SIG_IGN);
-  pid_t pid = fork();
-  if (pid < 0) {
-    std::puts("Forking failed 201108241240");
-    std::fflush(stdout);
-    std::exit(1);
-  }
-  if (pid == 0) RunFlash();
+  if (ForkReapedChild("Forking failed 201108241240\n", stdout) == 0) RunFlash();
 }

@@ -7,6 +7,7 @@
 #include "call_menu.h"
 #include "frame.h"
 #include "number_entry.h"
+#include "program.h"
 #include "screen.h"
 
 // The chosen number: at most 19 characters and a NUL.

@@ -17,6 +17,7 @@
 
 #include "frame.h"
 #include "frame_input.h"
+#include "program.h"
 #include "session.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "frame.h"
 #include "multitap.h"
 #include "number_entry.h"
+#include "program.h"
 #include "screen.h"
 
 // The recipient: at most 19 characters and a NUL.

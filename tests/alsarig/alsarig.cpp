@@ -25,6 +25,10 @@ std::string PcmSection(PcmMode mode, const std::string& capture) {
     case PcmMode::kRejectsParams:
       // Over a linear slave, the mu-law plugin accepts only mu-law input.
       return "pcm.!default { type mulaw slave { pcm \"null\" format S16_LE } }\n";
+    case PcmMode::kRealTime:
+      // The file plugin pipes into the pacer, which plays at 8000 bytes a second.
+      return "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"|" ALSARIG_PACER_PATH
+             " 8000 " + capture + "\"\n  format \"raw\"\n}\n";
     case PcmMode::kCapture:
       break;
   }

@@ -6,7 +6,8 @@
 //   capture.raw  what the "default" PCM device plays (a file plugin over
 //                the null device); every later open of the device writes
 //                capture.raw.0001, .0002, ..., and CaptureBytes() joins them
-//                in order, so a run's tones and ringtones follow one another;
+//                in order, so a run's tones and ringtones follow one another
+//                (in real time: every open appends to capture.raw itself);
 //   codec.state  the values of the virtual codec behind the "default" mixer
 //                (the phonecodec control plugin, see codec_layout.h).
 // The configuration reaches a process only through ALSA_CONFIG_PATH: pass
@@ -32,6 +33,9 @@ namespace alsarig {
 
 enum class PcmMode {
   kCapture,         // default PCM plays into capture.raw
+  kRealTime,        // the same, taking 8000 bytes a second: a ringtone
+                    // (8-bit mono 8000 Hz) blocks its player as long as on
+                    // a sound card, where the null device takes it at once
   kCannotOpen,      // opening the default PCM fails
   kRejectsParams,   // opens, but refuses 8-bit unsigned samples
 };

@@ -35,7 +35,7 @@ int CodecRoutingState(const alsarig::AlsaRig& alsa) {
   return -1;
 }
 
-TextReference::TextReference(const std::vector<Text>& texts) {
+TextReference::TextReference(const std::vector<Text>& texts, const char* font_pattern) {
   Display* display = xrig::Rig();
   int screen = DefaultScreen(display);
   Pixmap pixmap = XCreatePixmap(display, DefaultRootWindow(display), kScreenWidth,
@@ -44,7 +44,7 @@ TextReference::TextReference(const std::vector<Text>& texts) {
   XSetForeground(display, gc, WhitePixel(display, screen));
   XFillRectangle(display, pixmap, gc, 0, 0, kScreenWidth, kScreenHeight);
   XSetForeground(display, gc, BlackPixel(display, screen));
-  XFontStruct* font = LoadLabelFont(display, kFontPattern30);
+  XFontStruct* font = LoadLabelFont(display, font_pattern);
   if (font != nullptr) XSetFont(display, gc, font->fid);
   for (const Text& t : texts)
     XDrawString(display, pixmap, gc, t.x, t.baseline, t.text, static_cast<int>(strlen(t.text)));

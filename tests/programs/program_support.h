@@ -14,6 +14,7 @@
 
 #include "alsarig.h"
 #include "process.h"
+#include "screen.h"
 #include "xrig.h"
 
 namespace programs {
@@ -25,15 +26,17 @@ rig::EnvVars AlsaEnv(const alsarig::AlsaRig& alsa);
 // which the states differ; -1 for any other mix of values.
 int CodecRoutingState(const alsarig::AlsaRig& alsa);
 
-// Text drawn black on white in the programs' 30-pixel font into a pixmap:
-// what a window shows when it draws the same text at the same place.
+// Text drawn black on white in a program's font (the 30-pixel one unless
+// told otherwise) into a pixmap: what a window shows when it draws the same
+// text at the same place.
 class TextReference {
  public:
   struct Text {
     const char* text;
     int x, baseline;
   };
-  explicit TextReference(const std::vector<Text>& texts);
+  explicit TextReference(const std::vector<Text>& texts,
+                         const char* font_pattern = kFontPattern30);
   // Every pixel of the box in the snapshot equals the reference's.
   bool Matches(const xrig::Snapshot& window, xrig::Rect box) const;
 

@@ -284,6 +284,31 @@ bool Snapshot::SameInside(const Snapshot& other, Rect r) const {
   return true;
 }
 
+CreationLog::CreationLog() : display_(XOpenDisplay(display_name.c_str())) {
+  if (display_ == nullptr) Fail("cannot open a second connection");
+  XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+  XSync(display_, False);
+}
+
+CreationLog::~CreationLog() { XCloseDisplay(display_); }
+
+int CreationLog::Count(Rect geometry) {
+  XSync(display_, False);
+  while (XPending(display_) > 0) {
+    XEvent event;
+    XNextEvent(display_, &event);
+    if (event.type == CreateNotify) {
+      const XCreateWindowEvent& c = event.xcreatewindow;
+      created_.push_back({c.x, c.y, c.width, c.height});
+    }
+  }
+  int count = 0;
+  for (const Rect& r : created_)
+    count += r.x == geometry.x && r.y == geometry.y && r.width == geometry.width &&
+             r.height == geometry.height;
+  return count;
+}
+
 bool SaveScreenPng(const std::string& path) {
   Snapshot screen;
   int width = DisplayWidth(rig_display, DefaultScreen(rig_display));

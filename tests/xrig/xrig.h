@@ -113,6 +113,23 @@ class Snapshot {
 Snapshot WaitForDrawing(Window window, const std::function<bool(const Snapshot&)>& drawn,
                         int timeout_ms = kDefaultTimeoutMs);
 
+// Counts the top-level windows created while it lives, by their geometry at
+// creation, through a connection of its own: a window gone before anyone
+// looked (the half-second flash) still counts.
+class CreationLog {
+ public:
+  CreationLog();
+  ~CreationLog();
+  CreationLog(const CreationLog&) = delete;
+  CreationLog& operator=(const CreationLog&) = delete;
+  // Windows created so far at exactly this position and size.
+  int Count(Rect geometry);
+
+ private:
+  Display* display_;
+  std::vector<Rect> created_;
+};
+
 // Writes the root window as an RGB PNG; false when the file cannot be
 // written.
 bool SaveScreenPng(const std::string& path);

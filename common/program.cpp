@@ -1,0 +1,28 @@
+#include "program.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+void OpenStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free descriptor is fd itself: the ones below are open.
+    int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened != fd) _exit(1);  // no /dev/null: nowhere to even say so
+  }
+}
+
+pid_t ForkReapedChild(const char* failure, FILE* report) {
+  signal(SIGCHLD, SIG_IGN);
+  pid_t pid = fork();
+  if (pid < 0) {
+    std::fputs(failure, report);
+    std::fflush(report);
+    std::exit(1);
+  }
+  return pid;
+}

@@ -1,0 +1,18 @@
+// What every program does with its process: the standard streams it starts
+// with, and the children it forks.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdio>
+
+// Puts /dev/null on each of descriptors 0, 1 and 2 that is closed, so that
+// no file or display connection the program opens later can stand in for a
+// standard stream. The first call in every program's main.
+void OpenStandardStreams();
+
+// Forks a child that nobody waits for: SIGCHLD is ignored first, so the
+// system reaps it when it ends. A failed fork ends the program with status
+// 1 after the line `failure` on `report`. Returns 0 in the child and the
+// child's id in the parent.
+pid_t ForkReapedChild(const char* failure, FILE* report);

@@ -1,0 +1,144 @@
+// notifier: alerts for new calls and messages. The parent reads frames for
+// ever and keeps the profile; each alert runs in a vibration child and a
+// ringtone child that decide from the profile they were forked with.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "frame.h"
+#include "program.h"
+#include "profile.h"
+#include "ringtone_synth.h"
+#include "screen.h"
+#include "tone.h"
+#include "vibrator.h"
+
+namespace {
+
+ProfileState Profiles;
+pid_t VibratePid = 0;
+pid_t RingTonePid = 0;
+bool InputEnded = false;
+
+constexpr useconds_t kPassPause = 10000;
+// With no writer on the pipe, ten passes a second still take a new frame
+// soon enough.
+constexpr useconds_t kEndedInputPause = 100000;
+constexpr unsigned kVibrateSeconds = 5;
+constexpr unsigned kNoticeSeconds = 50;
+// PlayRingtone's wait after its write, for the device's buffer to play out.
+constexpr long kPlayOutNanos = 800000000;
+constexpr long kNanosPerSecond = 1000000000;
+
+const char* const kStartUpNotice[] = {"Activate the menu", "with the AUX button,",
+                                      "but please wait",   "50 seconds for",
+                                      "network registration", "", nullptr};
+
+pid_t StartVibrateChild() {
+  pid_t pid = ForkReapedChild("Forking failed 201202231346\n", stderr);
+  if (pid > 0) return pid;
+  if (VibratesAt(Profiles.Profile)) {
+    VibratorOn();
+    sleep(kVibrateSeconds);
+    VibratorOff();
+  }
+  std::exit(0);
+}
+
+// When a ringtone that starts now has played out, with or without a sound
+// device: its own length plus the player's closing wait.
+timespec PlayedOutAt(int index) {
+  timespec at;
+  clock_gettime(CLOCK_MONOTONIC, &at);
+  const long frames = RingtoneLength[index];
+  at.tv_sec += frames / kRingtoneRate;
+  at.tv_nsec += frames % kRingtoneRate * (kNanosPerSecond / kRingtoneRate) + kPlayOutNanos;
+  at.tv_sec += at.tv_nsec / kNanosPerSecond;
+  at.tv_nsec %= kNanosPerSecond;
+  return at;
+}
+
+void SleepUntil(const timespec& at) {
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+  }
+}
+
+// The call ringtone ends an unanswered call. A sound device that fails
+// must not end it sooner than the ringing would have.
+pid_t StartRingToneChild(int index) {
+  pid_t pid = ForkReapedChild("Forking failed 201202231356\n", stderr);
+  if (pid > 0) return pid;
+  if (!RingsAt(Profiles.Profile)) {
+    std::fputs("201202231406 I never should have gotten here\n", stderr);
+    std::exit(0);
+  }
+  const timespec played_out = PlayedOutAt(index);
+  PlayRingtone(index);
+  if (index == kCallRingtone) {
+    SleepUntil(played_out);
+    WriteCallFrame("stop", "1234567890");
+  }
+  std::exit(0);
+}
+
+// Only a child still running is signalled: an ended one was reaped by the
+// system, and an id of 0 names no child at all.
+void StopAlerts(pid_t vibratePid, pid_t ringTonePid) {
+  std::fprintf(stderr, "201202231530 VibratePid is %i, RingTonePid is %i\n", vibratePid,
+               ringTonePid);
+  VibratorOff();
+  for (pid_t pid : {vibratePid, ringTonePid})
+    if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) kill(pid, SIGTERM);
+}
+
+// The lines one under another, 100 pixels apart, for 50 seconds; frames
+// wait meanwhile.
+void DisplayMessage(const char* const* lines) {
+  GC gc;
+  Window window = CreatePhoneWindow(&gc, "DisplayMessage");
+  if (window != 0) {
+    for (int i = 0; lines[i] != nullptr; ++i) DrawPhoneText(window, 10, 50 + 100 * i, lines[i]);
+    XFlush(PhoneDisplay);
+    sleep(kNoticeSeconds);
+  }
+  ClosePhoneDisplay(PhoneDisplay, gc);
+}
+
+// NotifyPipe is a named pipe: its input ends whenever the last writer goes
+// and resumes with the next one. Said once, then polled quietly.
+void NoteInput(int result) {
+  const bool ended = result == -1;
+  if (ended && !InputEnded) std::fputs("201212071310 end of input, waiting for a writer\n", stderr);
+  InputEnded = ended;
+}
+
+void HandleNotifyFrame() {
+  if (!InputEnded) std::fputs("201202181524 Reading NewFrame \n", stderr);
+  int result = ReadFrame(0);
+  NoteInput(result);
+  if (result != 0) return;
+
+  FrameEffect effect = ApplyNotifyFrame(Profiles, ClassifyFrame(NewFrame), NewFrame);
+  if (effect.stop_alerts) StopAlerts(VibratePid, RingTonePid);
+  if (effect.ringtone != kNoRingtone) {
+    VibratePid = StartVibrateChild();
+    RingTonePid = StartRingToneChild(effect.ringtone);
+  }
+  if (effect.show_notice) DisplayMessage(kStartUpNotice);
+}
+
+}  // namespace
+
+int main() {
+  OpenStandardStreams();
+  SetInputMode();
+  for (;;) {
+    HandleNotifyFrame();
+    usleep(InputEnded ? kEndedInputPause : kPassPause);
+  }
+}

@@ -1,0 +1,7 @@
+// The vibrator: a LED-class device whose timer trigger pulses it.
+#pragma once
+
+// Pulses of 300 ms every second.
+void VibratorOn();
+// Still.
+void VibratorOff();

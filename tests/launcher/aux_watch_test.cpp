@@ -1,0 +1,82 @@
+// The AUX watch without a display: the line of interrupt 50 it watches, and
+// the menu toggle's table of states with a stand-in for the menu.
+#include "aux_watch.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+
+#include "capture.h"
+#include "process.h"
+
+const char kInterruptsPath[] = UNIT_INTERRUPTS;
+
+static int MenuStarts[2];
+
+// The stand-in menu: tells the test it started and shows until it is ended,
+// at the latest with the test.
+void RunMenu01() {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (write(MenuStarts[1], "m", 1) != 1) _exit(2);
+  for (;;) pause();
+}
+
+namespace {
+
+bool Within20s(const std::function<bool()>& condition) {
+  for (int i = 0; i < 2000 && !condition(); ++i) usleep(10000);
+  return condition();
+}
+
+TEST(ReadInterruptLine, FirstLineHolding50OrNothingAtAll) {
+  std::ofstream(kInterruptsPath) << "     CPU0\n150:   4  wifi\n 50:   9  AUX\n";
+  ReadInterruptLine();
+  EXPECT_EQ(InterruptLine, "150:   4  wifi\n");
+  rig::CapturedFd err(2);
+  std::ofstream(kInterruptsPath) << "     CPU0\n 51:   1  usb\n";
+  ReadInterruptLine();
+  EXPECT_EQ(InterruptLine, "") << "nothing kept from the last reading";
+  ReadInterruptLine();
+  EXPECT_EQ(err.Text(), "201212081100 no line of " UNIT_INTERRUPTS " contains \"50:\"\n");
+}
+
+TEST(ToggleMenu, FollowsTheTableOfStates) {
+  signal(SIGCHLD, SIG_IGN);  // as the first press leaves it
+  ASSERT_EQ(pipe(MenuStarts), 0);
+  struct Row {
+    const char* before;
+    bool menu_ends_by_itself, opens_menu;
+    int wanted_after;
+  };
+  const Row kRows[] = {{"start-up, no menu", false, true, 0},
+                       {"menu alive", false, false, 1},
+                       {"menu closed by the previous press", false, true, 0},
+                       {"menu ended by itself", true, true, 0},
+                       {"menu alive again", false, false, 1}};
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.before);
+    pid_t previous = MenuPid;
+    auto ended = [&] { return kill(previous, 0) != 0; };
+    if (row.menu_ends_by_itself) {
+      ASSERT_TRUE(kill(previous, SIGKILL) == 0 && Within20s(ended));
+    }
+    ToggleMenu();
+    EXPECT_EQ(MenuWanted, row.wanted_after);
+    EXPECT_EQ(MenuPid != previous, row.opens_menu);
+    pollfd started{MenuStarts[0], POLLIN, 0};
+    char byte;
+    if (row.opens_menu)
+      EXPECT_TRUE(poll(&started, 1, 20000) == 1 && read(MenuStarts[0], &byte, 1) == 1);
+    else
+      EXPECT_TRUE(Within20s(ended)) << "menu not ended";
+  }
+  // No menu and no empty child is left behind.
+  EXPECT_TRUE(Within20s([] { return rig::CountChildren(getpid()) == 0; }));
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+// notifier as a whole program: frames in, the vibrator's attribute files as
+// named pipes under its working directory (its test build roots the paths
+// there), ringtones played in real time into the ALSA rig, the notice on X.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "profile.h"
+#include "program_support.h"
+#include "tone.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using alsarig::PcmMode;
+using namespace std::chrono_literals;
+
+constexpr char kNever[] = "201202231406 I never should have gotten here\n";
+
+std::string Frame(std::initializer_list<std::string> fields) {
+  std::string frame = "\x02";
+  for (const std::string& field : fields) frame += "\x1f" + field;
+  return frame + "\x1f\x03";
+}
+std::string SwitchTo(const std::string& profile) { return Frame({"notify", "switchtoprofile", profile}); }
+const std::string kSmsNew = Frame({"sms", "new", "+32112233445", "1", "01-01-1814", "23:59:00", "hi"});
+const std::string kCallNew = Frame({"call", "new", "+32112233445"});
+
+// Both attributes as named pipes: the values written to each, run together.
+struct VibratorPipes {
+  explicit VibratorPipes(const std::string& dir) {
+    fs::create_directories(dir);
+    for (int i : {0, 1}) {
+      const std::string path = dir + (i == 0 ? "/delay_on" : "/delay_off");
+      EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+      fd[i] = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    }
+  }
+  ~VibratorPipes() { close(fd[0]), close(fd[1]); }
+  // The on-time values, "/", the off-time values.
+  std::string Written() {
+    char buffer[64];
+    for (int i : {0, 1})
+      for (ssize_t n; (n = read(fd[i], buffer, sizeof buffer)) > 0;) text[i].append(buffer, n);
+    return text[0] + "/" + text[1];
+  }
+  bool WaitFor(const std::string& written) { return xrig::WaitFor([&] { return Written() == written; }); }
+  int fd[2];
+  std::string text[2];
+};
+
+class NotifierTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    notifier.reset();  // its alert children go with its process group
+    EXPECT_TRUE(xrig::WaitForWindowGone("DisplayMessage"));
+    fs::remove_all(root);
+  }
+  void Start(PcmMode pcm = PcmMode::kRealTime, std::vector<std::string> argv = {NOTIFIER_PATH}) {
+    notifier.reset();
+    alsa = std::make_unique<alsarig::AlsaRig>(alsarig::RigOptions{.pcm = pcm});
+    notifier = std::make_unique<rig::Process>(argv, programs::AlsaEnv(*alsa), root);
+  }
+  bool Send(const std::string& frames) { return notifier->Write(frames); }
+  int Logged(const std::string& what) {
+    int n = 0;
+    for (size_t at = 0; (at = notifier->Stderr().find(what, at)) != std::string::npos; ++at) ++n;
+    return n;
+  }
+
+  char dir_[32] = "/tmp/notifier-XXXXXX";
+  const std::string root = mkdtemp(dir_);
+  const std::string first_dir = root + "/sys/class/leds/neo1973:vibrator";
+  std::unique_ptr<alsarig::AlsaRig> alsa;
+  std::unique_ptr<rig::Process> notifier;
+};
+// Cases that wait for the call ringtone's 34 seconds or the notice's 50.
+class NotifierLongTest : public NotifierTest {};
+
+TEST_F(NotifierTest, ProfileOneVibratesOnlyAndCallAcceptEndsTheRinging) {
+  VibratorPipes vibrator(first_dir);
+  Start();
+  ASSERT_TRUE(Send(SwitchTo("1") + kSmsNew));
+  ASSERT_TRUE(notifier->WaitForStderr(kNever));
+  ASSERT_TRUE(vibrator.WaitFor("3000/7000"));
+  ASSERT_TRUE(Send(SwitchTo("2abc") + kCallNew));
+  ASSERT_TRUE(vibrator.WaitFor("3000300/7000700"));
+  ASSERT_TRUE(xrig::WaitFor([&] { return !alsa->CaptureBytes().empty(); })) << "ringing";
+  ASSERT_TRUE(Send(Frame({"call", "accept", "+32112233445"}) + kSmsNew));
+  ASSERT_TRUE(notifier->WaitFor([&] { return Logged(kNever) == 2; })) << "silent at profile 0";
+  ASSERT_TRUE(xrig::WaitFor([&] { return rig::CountChildren(notifier->Pid()) == 0; }))
+      << "the call's children end long before the 34-second ringtone";
+  EXPECT_EQ(vibrator.Written(), "30003000/70007000");
+  EXPECT_LT(alsa->CaptureBytes().size(), size_t(RingtoneLength[kCallRingtone]));
+  EXPECT_EQ(notifier->Stdout(), "") << "no call stop frame";
+}
+
+// Voluntary context switches of a process: one per wake from a sleep.
+long Wakeups(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::stol(line.substr(24));
+  return -1;
+}
+
+// Frames through a named pipe, as from the profile scripts: its input ends
+// with each writer and resumes with the next.
+TEST_F(NotifierTest, SmsNewAtStartVibratesAndChimesAndTheNamedPipeRestsBetweenWriters) {
+  // The first attribute files refuse every write: the second ones take it.
+  fs::create_directories(first_dir);
+  for (const char* name : {"/delay_on", "/delay_off"}) fs::create_symlink("/dev/full", first_dir + name);
+  VibratorPipes vibrator(root + "/sys/devices/platform/leds_pwm/leds/gta02::vibrator");
+  const std::string pipe = root + "/NotifyPipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  Start(PcmMode::kRealTime, {"/bin/sh", "-c", "exec \"$0\" < \"$1\"", NOTIFIER_PATH, pipe});
+  auto write_and_leave = [&](const std::string& frames) {
+    int fd = -1;
+    ASSERT_TRUE(xrig::WaitFor([&] { return (fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
+    EXPECT_EQ(write(fd, frames.data(), frames.size()), ssize_t(frames.size()));
+    close(fd);
+  };
+  const auto sent = Clock::now();
+  write_and_leave(kSmsNew);
+  ASSERT_TRUE(vibrator.WaitFor("300/700"));
+  ASSERT_TRUE(notifier->WaitForStderr("201212071310 end of input, waiting for a writer\n"));
+  const long woken = Wakeups(notifier->Pid());
+  const int reads = Logged("Reading NewFrame");
+  const auto ended = Clock::now();
+  // The chime plays in real time while no writer is there.
+  ASSERT_TRUE(notifier->WaitFor([&] { return alsa->CaptureBytes().size() >= 14892; }));
+  const double seconds = std::chrono::duration<double>(Clock::now() - ended).count();
+  EXPECT_LE(Wakeups(notifier->Pid()) - woken, 20 * seconds + 10) << "over " << seconds << " s";
+  EXPECT_EQ(Logged("Reading NewFrame"), reads);
+  EXPECT_EQ(alsa->CaptureBytes(), std::vector<unsigned char>(RingtoneSamples[0], RingtoneSamples[0] + 14892));
+  EXPECT_EQ(programs::CodecRoutingState(*alsa), 2);
+  ASSERT_TRUE(vibrator.WaitFor("3000/7000"));
+  EXPECT_GE(Clock::now() - sent, 5s);
+
+  write_and_leave(SwitchTo("1") + kSmsNew);
+  ASSERT_TRUE(notifier->WaitForStderr(kNever));
+  EXPECT_EQ(notifier->Stdout(), "");
+}
+
+TEST_F(NotifierLongTest, UnansweredCallIsEndedAfterItsRingtoneWithOrWithoutSound) {
+  const std::string stop = Frame({"call", "stop", "1234567890"});
+  for (PcmMode pcm : {PcmMode::kRealTime, PcmMode::kCannotOpen}) {
+    Start(pcm);
+    const auto sent = Clock::now();
+    ASSERT_TRUE(Send(SwitchTo("2") + kCallNew));
+    ASSERT_TRUE(notifier->WaitForStdout(stop, 90));
+    EXPECT_GE(Clock::now() - sent, 34s);
+    EXPECT_EQ(notifier->Stdout(), stop);
+    EXPECT_EQ(alsa->CaptureBytes().size(), pcm == PcmMode::kRealTime ? size_t(RingtoneLength[1]) : 0u);
+  }
+  EXPECT_EQ(Logged("Playback open error: "), 1);
+}
+
+TEST_F(NotifierLongTest, StartUpNoticeShowsFiftySecondsWhileFramesWait) {
+  VibratorPipes vibrator(first_dir);
+  Start();
+  const auto sent = Clock::now();
+  ASSERT_TRUE(Send(Frame({"gsm", "poweringon"}) + kCallNew));
+  Window notice = xrig::WaitForWindow("DisplayMessage");
+  ASSERT_NE(notice, 0u);
+  EXPECT_TRUE(programs::WaitForPixels(notice,
+                                      programs::TextReference({{"Activate the menu", 10, 50},
+                                                               {"with the AUX button,", 10, 150},
+                                                               {"but please wait", 10, 250},
+                                                               {"50 seconds for", 10, 350},
+                                                               {"network registration", 10, 450}}),
+                                      {0, 0, 478, 638}));
+  EXPECT_EQ(vibrator.Written(), "/") << "the call new frame waits";
+  ASSERT_TRUE(xrig::WaitForWindowGone("DisplayMessage", 90000));
+  EXPECT_GE(Clock::now() - sent, 50s);
+  ASSERT_TRUE(vibrator.WaitFor("300/700")) << "and is acted on once the notice has gone";
+}
+
+}  // namespace
