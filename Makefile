@@ -4,9 +4,14 @@
 #   make check-quick the same without the tests that wait for the long timers
 #   make check-asan  the test suite built with ASan and UBSan
 #   make fuzz        run the frame fuzzer for FUZZ_SECONDS
+#   make cross       install what is missing, build for armel and arm64
+#   make check-cross the same, then both test suites under qemu-user
+#   make deb         the Debian package for this machine and for armel and
+#                    arm64, checked with lintian and installed into a scratch root
+#   make man         lint the man pages
 FUZZ_SECONDS ?= 60
 
-.PHONY: demo check check-quick check-asan fuzz deps build clean
+.PHONY: demo check check-quick check-asan fuzz deps build clean cross check-cross cross-deps deb man
 
 check: build
 	ctest --preset default
@@ -34,5 +39,27 @@ fuzz: deps
 deps:
 	tools/install-deps
 
+CROSS_ARCHES = armel arm64
+
+cross: cross-deps
+	for arch in $(CROSS_ARCHES); do \
+	  cmake --preset $$arch && cmake --build --preset $$arch || exit 1; done
+
+check-cross: cross
+	for arch in $(CROSS_ARCHES); do ctest --preset $$arch || exit 1; done
+
+cross-deps:
+	tools/install-deps cross
+	tools/enable-binfmt
+
+deb: cross-deps
+	tools/install-deps package
+	tools/build-deb
+	for arch in $(CROSS_ARCHES); do tools/build-deb $$arch || exit 1; done
+
+man:
+	tools/install-deps package
+	tools/check-man
+
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-armel build-arm64 out/deb
