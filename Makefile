@@ -9,9 +9,13 @@
 #   make deb         the Debian package for this machine and for armel and
 #                    arm64, checked with lintian and installed into a scratch root
 #   make man         lint the man pages
+#   make bench       time the windows against a bare Xlib floor, BENCH_REPS
+#                    runs each; sizes and wake-ups over BENCH_IDLE seconds
 FUZZ_SECONDS ?= 60
+BENCH_REPS ?= 30
+BENCH_IDLE ?= 1
 
-.PHONY: demo check check-quick check-asan fuzz deps build clean cross check-cross cross-deps deb man
+.PHONY: demo check check-quick check-asan fuzz bench deps build clean cross check-cross cross-deps deb man
 
 check: build
 	ctest --preset default
@@ -35,6 +39,9 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz --target frame_fuzzer
 	tools/run-fuzzer build-fuzz $(FUZZ_SECONDS)
+
+bench: build
+	build/tests/bench/phonebench --reps $(BENCH_REPS) --idle $(BENCH_IDLE)
 
 deps:
 	tools/install-deps
