@@ -3,12 +3,13 @@
 // waiting process costs in memory and wake-ups. A tool, not a test: it
 // prints numbers and asserts nothing about them.
 //
-//   phonebench [--reps N] [--idle SECONDS] [--programs BUILD_DIR]
+//   phonebench [--reps N] [--idle SECONDS] [--programs BUILD_DIR] [--only TEXT]
 //
 // Every repetition runs each timed path once with the program and once with
 // the floor (bench_floor), one after the other, so that both see the same
 // machine. --programs measures the programs of another build tree (e.g. of
-// another branch) with this benchmark.
+// another branch) with this benchmark; --only keeps the timed paths whose
+// window or path name holds the text, and skips the idle processes.
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -41,6 +42,7 @@ struct Options {
   int reps = 30;
   double idle_seconds = 1.0;
   std::string programs = PHONE_BUILD_DIR;
+  std::string only;
 };
 
 std::string ReadFile(const std::string& path) {
@@ -258,8 +260,11 @@ Options ParseOptions(int argc, char** argv) {
       options.idle_seconds = std::max(0.1, std::atof(argv[i + 1]));
     } else if (name == "--programs") {
       options.programs = argv[i + 1];
+    } else if (name == "--only") {
+      options.only = argv[i + 1];
     } else {
-      std::fprintf(stderr, "usage: phonebench [--reps N] [--idle SECONDS] [--programs DIR]\n");
+      std::fprintf(stderr,
+                   "usage: phonebench [--reps N] [--idle SECONDS] [--programs DIR] [--only TEXT]\n");
       std::exit(2);
     }
   }
@@ -285,6 +290,22 @@ int PrintTimes(const std::vector<TimedCase>& cases, const std::vector<std::vecto
   return failed;
 }
 
+// Prints the table of idle processes; returns how many were not reached.
+int PrintIdle(Bench& bench, const Options& options) {
+  std::printf("\nIdle processes (wake-ups over %.1f s, 0.5 s at most while a pause runs):\n",
+              options.idle_seconds);
+  std::printf("%-42s %8s %8s %12s\n", "process", "RSS kB", "PSS kB", "wake-ups/s");
+  std::vector<IdleCase> idle = IdleCases();
+  idle.push_back(Bench::FloorIdle());
+  int failed = 0;
+  for (const IdleCase& c : idle) {
+    std::string line = bench.Idle(c);
+    failed += line.find(kNotReached) != std::string::npos;
+    std::printf("%s\n", line.c_str());
+  }
+  return failed;
+}
+
 }  // namespace
 }  // namespace bench
 
@@ -302,7 +323,10 @@ int main(int argc, char** argv) {
   int failed = 0;
   {
     Bench bench(options, env);
-    const std::vector<TimedCase>& cases = TimedCases();
+    std::vector<TimedCase> cases;
+    for (const TimedCase& c : TimedCases())
+      if ((std::string(c.window) + " " + PathName(c)).find(options.only) != std::string::npos)
+        cases.push_back(c);
     std::vector<std::vector<double>> program(cases.size()), floor(cases.size());
     for (int rep = 0; rep < options.reps; ++rep) {
       for (size_t i = 0; i < cases.size(); ++i) {
@@ -314,16 +338,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "\n");
     failed = PrintTimes(cases, program, floor, options.reps);
 
-    std::printf("\nIdle processes (wake-ups over %.1f s, 0.5 s at most while a pause runs):\n",
-                options.idle_seconds);
-    std::printf("%-42s %8s %8s %12s\n", "process", "RSS kB", "PSS kB", "wake-ups/s");
-    std::vector<IdleCase> idle = IdleCases();
-    idle.push_back(Bench::FloorIdle());
-    for (const IdleCase& c : idle) {
-      std::string line = bench.Idle(c);
-      failed += line.find(kNotReached) != std::string::npos;
-      std::printf("%s\n", line.c_str());
-    }
+    if (options.only.empty()) failed += PrintIdle(bench, options);
   }
   server.TearDown();
   // Numbers are never judged; a path that was not reached means the
