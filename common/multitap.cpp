@@ -1,7 +1,6 @@
-// The multi-tap keypad's window: drawing and the polling loop around the
-// state machine.
-#include <unistd.h>
-
+// The multi-tap keypad's window: drawing and the passes around the state
+// machine.
+#include <time.h>
 
 #include "multitap.h"
 #include "screen.h"
@@ -10,13 +9,14 @@ namespace {
 
 // One keypad per process; the returned text lives here until the next call.
 MultitapState Keypad;
+// Its two colours, looked up when it opens: a redraw needs no round trip.
+unsigned long Grey, Black;
 
 constexpr int kLabelX = 19;
 constexpr int kLabelBaseline = 80;
-constexpr useconds_t kTickMicroseconds = 100000;
 
 void DrawGridAndLabels(Window window) {
-  XSetForeground(PhoneDisplay, PhoneGC, LookupColorPixel("grey"));
+  XSetForeground(PhoneDisplay, PhoneGC, Grey);
   for (int y = 0; y < kScreenHeight; y += kCellSize) DrawPhoneLine(window, 0, y, kScreenWidth, y);
   for (int x = 0; x < kScreenWidth; x += kCellSize) DrawPhoneLine(window, x, 0, x, kScreenHeight);
   const char* const* labels = MultitapLabels(Keypad.Page);
@@ -28,7 +28,7 @@ void DrawGridAndLabels(Window window) {
 }
 
 void DrawText(Window window) {
-  XSetForeground(PhoneDisplay, PhoneGC, LookupColorPixel("black"));
+  XSetForeground(PhoneDisplay, PhoneGC, Black);
   TextPiece pieces[kTextPieceCount];
   const int count = LayoutMultitapText(Keypad.TextBuffer, pieces);
   for (int i = 0; i < count; i++)
@@ -48,28 +48,42 @@ void RedrawKeypad(Window window) {
   DrawKeypad(window);
 }
 
-// Takes a queued press, if any, and acts on the touched cell.
-KeypadAction HandlePress(Window window) {
+// Takes a queued press, if any, and acts on the touched cell; *typed tells
+// whether the cell types characters.
+KeypadAction HandlePress(Window window, bool* typed) {
   XEvent event;
   if (!XCheckTypedEvent(PhoneDisplay, ButtonPress, &event))
     return KeypadAction::kNothing;
   XUngrabPointer(PhoneDisplay, CurrentTime);
   int x = 0, y = 0;
   if (!ReadTouchPoint(window, &x, &y)) return KeypadAction::kClose;
-  return PressMultitapCell(Keypad, TouchCell(x, y));
+  const int cell = TouchCell(x, y);
+  *typed = MultitapGroup(Keypad.Page, cell) != nullptr;
+  return PressMultitapCell(Keypad, cell);
+}
+
+long NowMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000 + now.tv_nsec / 1000000;
 }
 
 }  // namespace
 
 const char* GetTextMessageBody(Window window) {
   StartMultitap(Keypad);
+  Grey = LookupColorPixel("grey");
+  Black = LookupColorPixel("black");
   DrawKeypad(window);
+  // When the last typed character was taken: its pause counts from here.
+  long pause_start = 0;
   for (;;) {
     GrabTouch(window);
     XEvent event;
     if (XCheckWindowEvent(PhoneDisplay, window, ExposureMask, &event))
       DrawKeypad(window);
-    switch (HandlePress(window)) {
+    bool typed = false;
+    switch (HandlePress(window, &typed)) {
       case KeypadAction::kClose:
         return nullptr;
       case KeypadAction::kSend:
@@ -80,7 +94,11 @@ const char* GetTextMessageBody(Window window) {
       case KeypadAction::kNothing:
         break;
     }
-    usleep(kTickMicroseconds);
-    if (TickMultitap(Keypad)) RedrawKeypad(window);
+    if (typed) pause_start = NowMs();
+    // Between the passes of a pause, and for as long as nothing is
+    // pending, only a touch or an exposure wakes the keypad.
+    if (AwaitTouchEvent(window, MultitapWaitMs(Keypad, NowMs(), pause_start))) continue;
+    if (MultitapWaitMs(Keypad, NowMs(), pause_start) == 0 && TickMultitap(Keypad))
+      RedrawKeypad(window);
   }
 }

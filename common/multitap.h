@@ -15,8 +15,10 @@ const char* GetTextMessageBody(Window window);
 inline constexpr int kMultitapTextLimit = 159;
 // The kept characters, the mark or the pending character, and a NUL.
 inline constexpr int kMultitapBufferSize = kMultitapTextLimit + 2;
-// Pauses after the last press that fix a pending character.
+// Pauses after the last press that fix a pending character, and their
+// length.
 inline constexpr int kMultitapFixTicks = 9;
+inline constexpr int kMultitapTickMs = 100;
 inline constexpr char kCursorMark = '.';
 inline constexpr int kMultitapPages = 2;
 inline constexpr int kMultitapCells = 12;
@@ -43,6 +45,11 @@ void StartMultitap(MultitapState& state);
 KeypadAction PressMultitapCell(MultitapState& state, int cell);
 // One 100 ms pause; true when it fixed the pending character (redraw).
 bool TickMultitap(MultitapState& state);
+// How long the keypad may wait for a touch before the next pause of the
+// pending character ends, the pauses counting from pause_start_ms (when the
+// character was typed); 0 once it has ended, and -1 (no end) while nothing
+// is pending.
+int MultitapWaitMs(const MultitapState& state, long now_ms, long pause_start_ms);
 
 // The 12 labels of a page, cell by cell ("" for the blank cells).
 const char* const* MultitapLabels(int page);

@@ -103,6 +103,12 @@ bool TickMultitap(MultitapState& state) {
   return true;
 }
 
+int MultitapWaitMs(const MultitapState& state, long now_ms, long pause_start_ms) {
+  if (!state.Pending) return -1;
+  const long pause_end = pause_start_ms + kMultitapTickMs * (state.Ticks + 1L);
+  return pause_end > now_ms ? static_cast<int>(pause_end - now_ms) : 0;
+}
+
 const char* const* MultitapLabels(int page) { return kLabels[page]; }
 
 const char* MultitapGroup(int page, int cell) {

@@ -1,7 +1,9 @@
 #include "screen.h"
 
-#include <X11/Xatom.h>
+#include <X11/XKBlib.h>
 #include <X11/Xutil.h>
+#include <poll.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,7 +19,6 @@ GC PhoneGC = nullptr;
 namespace {
 
 constexpr int kBorderWidth = 2;
-constexpr unsigned kPollMicroseconds = 100000;
 constexpr unsigned kFlashMicroseconds = 500000;
 
 // Glyph metrics of a single-byte character, or null when the font has no
@@ -33,12 +34,24 @@ bool IsEmptyGlyph(const XCharStruct* g) {
          g->descent == 0;
 }
 
-XFontStruct* TryFont(Display* display, const char* pattern) {
-  XFontStruct* font = XLoadQueryFont(display, pattern);
+XFontStruct* TryFont(Display* display, const char* name) {
+  XFontStruct* font = XLoadQueryFont(display, name);
   if (font != nullptr && !FontDrawsLabels(font)) {
     XFreeFont(display, font);
     font = nullptr;
   }
+  return font;
+}
+
+// The font the server picks for the pattern is the first name it lists.
+// Loading it (the server opens and scales it, and sends the metrics of
+// every glyph) is worth it only when its name shows a Latin encoding.
+XFontStruct* TryListedFont(Display* display, const char* pattern) {
+  int count = 0;
+  char** names = XListFonts(display, pattern, 1, &count);
+  XFontStruct* font = nullptr;
+  if (count > 0 && FontNameDrawsLabels(names[0])) font = TryFont(display, names[0]);
+  if (names != nullptr) XFreeFontNames(names);
   return font;
 }
 
@@ -75,19 +88,11 @@ Window CreateTopWindow(Display* display, int x, int y, int width, int height) {
   return window;
 }
 
-// WM_ICON_NAME gets the text of WM_NAME with the same type and format.
-void CopyNameToIconName(Display* display, Window window) {
-  Atom type;
-  int format;
-  unsigned long count, remaining;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(display, window, XA_WM_NAME, 0, 1024, False, AnyPropertyType, &type,
-                         &format, &count, &remaining, &data) == Success &&
-      data != nullptr) {
-    XChangeProperty(display, window, XA_WM_ICON_NAME, type, format, PropModeReplace, data,
-                    static_cast<int>(count));
-  }
-  if (data != nullptr) XFree(data);
+// The windows take no keyboard input: a connection without XKB is opened
+// two round trips sooner.
+Display* OpenConnection() {
+  XkbIgnoreExtension(True);
+  return XOpenDisplay(nullptr);
 }
 
 void MapAndWait(Display* display, Window window) {
@@ -99,7 +104,7 @@ void MapAndWait(Display* display, Window window) {
 }
 
 [[noreturn]] void RunFlash() {
-  Display* display = XOpenDisplay(nullptr);
+  Display* display = OpenConnection();
   if (display == nullptr) _exit(1);
   int screen = DefaultScreen(display);
   Window window = CreateTopWindow(display, 140, 220, 200, 200);
@@ -127,6 +132,18 @@ bool FontDrawsLabels(const XFontStruct* font) {
   return glyph != nullptr && !IsEmptyGlyph(glyph);
 }
 
+bool FontNameDrawsLabels(const char* name) {
+  // The charset registry is the second-to-last field.
+  const char* last = std::strrchr(name, '-');
+  if (last == nullptr || last == name) return false;
+  const char* registry = last;
+  while (registry > name && *--registry != '-') {
+  }
+  if (*registry != '-') return false;
+  ++registry;
+  return last - registry == 7 && strncasecmp(registry, "iso8859", 7) == 0;
+}
+
 void LatinFontPattern(const char* pattern, char* out, int out_size) {
   // Keep everything up to the dash before the second-to-last field.
   const char* cut = std::strrchr(pattern, '-');
@@ -141,11 +158,11 @@ void LatinFontPattern(const char* pattern, char* out, int out_size) {
 }
 
 XFontStruct* LoadLabelFont(Display* display, const char* pattern) {
-  XFontStruct* font = TryFont(display, pattern);
+  XFontStruct* font = TryListedFont(display, pattern);
   if (font != nullptr) return font;
   char latin[256];
   LatinFontPattern(pattern, latin, sizeof latin);
-  font = TryFont(display, latin);
+  font = TryListedFont(display, latin);
   if (font != nullptr) {
     SayFontReplaced(pattern, latin);
     return font;
@@ -155,15 +172,16 @@ XFontStruct* LoadLabelFont(Display* display, const char* pattern) {
 }
 
 Window CreatePhoneWindow(GC* gc_out, const char* title) {
-  PhoneDisplay = XOpenDisplay(nullptr);
+  PhoneDisplay = OpenConnection();
   if (PhoneDisplay == nullptr) {
     std::fputs("Opening display failed, check DISPLAY variable\n", stderr);
     std::exit(1);
   }
   int screen = DefaultScreen(PhoneDisplay);
   Window window = CreateTopWindow(PhoneDisplay, 0, 0, kScreenWidth, kScreenHeight);
+  // Both names as the same STRING property of 8-bit text.
   XStoreName(PhoneDisplay, window, title);
-  CopyNameToIconName(PhoneDisplay, window);
+  XSetIconName(PhoneDisplay, window, title);
 
   XFontStruct* font = LoadLabelFont(PhoneDisplay, PhoneFontPattern);
   XGCValues values{};
@@ -282,6 +300,35 @@ void WaitForWindowTouch(Window window, const Redraw& redraw) {
   } while (!TouchEnds(event, redraw));
 }
 
+namespace {
+
+struct TouchEventSearch {
+  Window window;
+  bool found;
+};
+
+// Notes an event that a touch wait takes, and leaves every event queued.
+Bool NoteTouchEvent(Display*, XEvent* event, XPointer arg) {
+  auto* search = reinterpret_cast<TouchEventSearch*>(arg);
+  if (event->type == ButtonPress ||
+      (event->type == Expose && event->xexpose.window == search->window))
+    search->found = true;
+  return False;
+}
+
+}  // namespace
+
+bool AwaitTouchEvent(Window window, int timeout_ms) {
+  // Round trips since the last look may have queued one already; the
+  // search also reads what has come and flushes the requests.
+  TouchEventSearch search{window, false};
+  XEvent unused;
+  XCheckIfEvent(PhoneDisplay, &unused, NoteTouchEvent, reinterpret_cast<XPointer>(&search));
+  if (search.found) return true;
+  pollfd connection{ConnectionNumber(PhoneDisplay), POLLIN, 0};
+  return poll(&connection, 1, timeout_ms) > 0;
+}
+
 void PollForTouch(Window window, const Redraw& redraw) {
   for (;;) {
     GrabTouch(window);
@@ -291,7 +338,9 @@ void PollForTouch(Window window, const Redraw& redraw) {
       XUngrabPointer(PhoneDisplay, CurrentTime);
       return;
     }
-    usleep(kPollMicroseconds);
+    // Nothing to count between touches: the next pass runs when the
+    // server has something for the window.
+    AwaitTouchEvent(window, kWaitForEver);
   }
 }
 

@@ -69,11 +69,16 @@ int LayOutLabelList(LabelList labels, PlacedLabel placed[kLabelListCapacity]);
 // printable ASCII ("A") in its first byte row; some fonts matching a bare
 // pixel-size pattern (iso10646 fonts whose glyphs start at row 6) do not.
 bool FontDrawsLabels(const XFontStruct* font);
+// What a font's name tells before it is loaded: only an XLFD name in an
+// ISO 8859 charset promises printable ASCII in the first byte row.
+bool FontNameDrawsLabels(const char* name);
 // The pattern with its last two fields (the encoding) set to iso8859-1.
 void LatinFontPattern(const char* pattern, char* out, int out_size);
-// Loads the pattern's font; when it cannot draw the labels, the same
-// pattern in iso8859-1, then "fixed". Says so once per process on standard
-// error. Null only when even "fixed" is missing.
+// The font the server picks for the pattern (the first it lists), loaded
+// when its name and then its glyphs show that it can draw the labels; else
+// the same pattern in iso8859-1, then "fixed". A font whose name rules it
+// out is never loaded. Says so once per process on standard error. Null
+// only when even "fixed" is missing.
 XFontStruct* LoadLabelFont(Display* display, const char* pattern);
 
 using Redraw = std::function<void()>;
@@ -83,8 +88,14 @@ void GrabTouch(Window window);
 void WaitForTouch(Window window, const Redraw& redraw);
 // The same, waiting only for Exposure or ButtonPress of this window.
 void WaitForWindowTouch(Window window, const Redraw& redraw);
-// The same by polling every 100 ms.
+// The same in passes, each taking a queued Expose and a queued press; a
+// pass runs whenever the connection brings something.
 void PollForTouch(Window window, const Redraw& redraw);
+// Waits until a touch wait has an event to take (an Expose of the window,
+// a press) or may have one (the server sent something), or until timeout_ms
+// passed; false on timeout. Flushes the connection first.
+inline constexpr int kWaitForEver = -1;
+bool AwaitTouchEvent(Window window, int timeout_ms);
 // Pointer position relative to the window; false (after saying so on
 // `report`, standard output unless the window's process keeps that for
 // frames) when it cannot be queried.

@@ -89,13 +89,21 @@ TEST_F(KeypadWindow, FirstPageShowsGreyGridAndLabelsAndTheBlackMark) {
   EXPECT_EQ(Result(), "(none)\n");
 }
 
+// Passes run only while a pause has to be counted: an idle keypad sleeps
+// until the server sends something.
+bool Asleep(const rig::Process& p) {
+  return xrig::WaitFor([&] { return rig::WaitsWithoutTimeout(p.Pid()); });
+}
+
 TEST_F(KeypadWindow, QuickPressesStepAndThePauseFixesTheCharacter) {
+  EXPECT_TRUE(Asleep(driver));
   xrig::Snapshot shown(window);
   for (int i = 0; i < 3; i++) {
     ASSERT_TRUE(Touch(kAbc));
     shown = NextText(shown);
   }
   NextText(shown);  // the pause puts the mark behind the "c"
+  EXPECT_TRUE(Asleep(driver));
   ASSERT_TRUE(Touch(kSend));
   EXPECT_EQ(Result(), "[c.]\n");
 }

@@ -59,6 +59,22 @@ TEST_F(Multitap, OnlyTheNinthPauseFixesAndIdleTicksChangeNothing) {
   EXPECT_EQ(Text(), "e.");
 }
 
+TEST_F(Multitap, OnlyAPendingCharacterHasPassesToWaitFor) {
+  EXPECT_EQ(MultitapWaitMs(s, 5000, 0), -1);
+  Press({kAbc});  // taken at 1000 ms
+  EXPECT_EQ(MultitapWaitMs(s, 1000, 1000), 100);
+  EXPECT_EQ(MultitapWaitMs(s, 1030, 1000), 70);
+  EXPECT_EQ(MultitapWaitMs(s, 1100, 1000), 0);
+  EXPECT_EQ(MultitapWaitMs(s, 1250, 1000), 0) << "a pass woken late ends at once";
+  TickMultitap(s);
+  EXPECT_EQ(MultitapWaitMs(s, 1120, 1000), 80) << "passes keep their place after the press";
+  Press({kOther});
+  EXPECT_EQ(MultitapWaitMs(s, 1120, 1000), 80) << "Other leaves the pause running";
+  for (int tick = 2; tick < kMultitapFixTicks; tick++) TickMultitap(s);
+  EXPECT_TRUE(TickMultitap(s));
+  EXPECT_EQ(MultitapWaitMs(s, 1900, 1000), -1) << "fixed: nothing to count";
+}
+
 TEST_F(Multitap, AnotherKeyReplacesThePendingCharacterInPlace) {
   Press({kAbc, kDef});
   ASSERT_TRUE(Pause());

@@ -28,6 +28,7 @@ class Dialog {
   }
 
   Window window() const { return window_; }
+  pid_t pid() const { return driver_.Pid(); }
   // Waits for the next window of the dialog to replace the current one.
   void Await(const char* title) {
     window_ = xrig::WaitForWindow(title);
@@ -204,6 +205,9 @@ TEST(KeypadWindow, KeyBoundsAndTheIgnoredBand) {
   Dialog dialog;
   dialog.Touch({kKeypad});
   dialog.Await("ShowKeypad");
+  // With no pause to count, the keypad sleeps until the server sends
+  // something.
+  EXPECT_TRUE(xrig::WaitFor([&] { return rig::WaitsWithoutTimeout(dialog.pid()); }));
   dialog.Touch({{240, 161}, {240, 200}, {160, 201}, {161, 310}, {320, 311}, {321, 531},
                 {1, 421}, {0, 300}, kKeypadOk});
   EXPECT_EQ(dialog.Result(), "number [125#7]\n");

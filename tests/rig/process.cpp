@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -286,6 +287,21 @@ int CountChildren(pid_t parent, bool only_zombies) {
   }
   closedir(proc);
   return count;
+}
+
+bool WaitsWithoutTimeout(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/syscall");
+  std::string line;
+  long call = -1;
+  unsigned long long fds, count, timeout;
+  // "number arg0 arg1 arg2 ...", or "running".
+  if (!std::getline(in, line) ||
+      std::sscanf(line.c_str(), "%ld %llx %llx %llx", &call, &fds, &count, &timeout) != 4)
+    return false;
+#ifdef SYS_poll
+  if (call == SYS_poll) return static_cast<int>(timeout) < 0;
+#endif
+  return call == SYS_ppoll && timeout == 0;  // no timespec
 }
 
 }  // namespace rig

@@ -100,4 +100,8 @@ class Process {
 // only_zombies, just those that ended and were never reaped.
 int CountChildren(pid_t parent, bool only_zombies = false);
 
+// True while the process sleeps in poll without a timeout: nothing but
+// input wakes it (read from /proc/<pid>/syscall).
+bool WaitsWithoutTimeout(pid_t pid);
+
 }  // namespace rig

@@ -114,6 +114,21 @@ TEST(FontChoice, AcceptsOnlyFontsWithAVisibleA) {
   EXPECT_FALSE(FontDrawsLabels(nullptr));
 }
 
+TEST(FontChoice, OnlyAnIso8859NameIsWorthLoading) {
+  EXPECT_TRUE(FontNameDrawsLabels("-misc-fixed-bold-r-normal--30-217-100-100-c-0-iso8859-1"));
+  EXPECT_TRUE(FontNameDrawsLabels("-adobe-courier-medium-r-normal--30-217-100-100-m-0-ISO8859-15"));
+  // This server's first pick for the bare pattern, whose glyphs start at row 6.
+  EXPECT_FALSE(
+      FontNameDrawsLabels("-arabic-newspaper-medium-r-normal--30-217-100-100-p-0-iso10646-1"));
+  EXPECT_FALSE(
+      FontNameDrawsLabels("-daewoo-gothic-medium-r-normal--30-217-100-100-c-0-ksc5601.1987-0"));
+  EXPECT_FALSE(FontNameDrawsLabels("-misc-fixed-medium-r-normal--13-120-75-75-c-70-iso8859x-1"));
+  EXPECT_FALSE(FontNameDrawsLabels(kFontPattern30)) << "a wildcard tells nothing";
+  EXPECT_FALSE(FontNameDrawsLabels("fixed")) << "nor does an alias";
+  EXPECT_FALSE(FontNameDrawsLabels("iso8859-1"));
+  EXPECT_FALSE(FontNameDrawsLabels(""));
+}
+
 TEST(FontChoice, LatinPatternReplacesTheEncodingFields) {
   char out[128];
   LatinFontPattern(kFontPattern30, out, sizeof out);
