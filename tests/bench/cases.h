@@ -10,7 +10,7 @@ namespace bench {
 // How a program brings up its first window: at its start, or (a frame
 // reader) on a frame written to its standard input once it reads.
 struct Start {
-  std::string program;  // a name under the build tree, e.g. "dialer/dialer"
+  std::string program;  // under the build tree, e.g. "dialer/dialer", or absolute
   const char* frame;    // nullptr: the window opens at start
   const char* title;    // the first window's title
   std::vector<std::string> args = {};

@@ -142,7 +142,7 @@ class Bench {
   };
 
   static Start FloorStart(const char* how, const char* action, const char* frame) {
-    return {"tests/bench/bench_floor", frame, kFloorTitle, {how, action}};
+    return {BENCH_FLOOR, frame, kFloorTitle, {how, action}};
   }
 
   // Starts, takes the steps and returns the time of the last one, or of the
@@ -151,16 +151,29 @@ class Bench {
     Running run;
     double began, shown = Begin(run, start, &began);
     double waited = shown < 0 ? -1 : shown - began;
-    for (size_t i = 0; i < steps.size() && waited >= 0; ++i) waited = Touch(run, steps[i]);
+    size_t taken = 0;
+    for (; taken < steps.size() && waited >= 0; ++taken) waited = Touch(run, steps[taken]);
+    if (waited < 0) Report(run, start, taken);
     Finish(run);
     return waited;
+  }
+
+  // Says which step of a run that failed did not show its reaction.
+  static void Report(Running& run, const Start& start, size_t steps_taken) {
+    run.process->Kill();
+    run.process->WaitForOutputEnd();  // collect its last words
+    std::fprintf(stderr, "\nphonebench: %s: %s did not show its reaction; its stderr:\n%s\n",
+                 start.program.c_str(),
+                 steps_taken == 0 ? "the start" : ("touch " + std::to_string(steps_taken)).c_str(),
+                 run.process->Stderr().c_str());
   }
 
   // Starts the program (argument lines after its path) and, for a frame
   // reader, writes the frame once it reads. Returns when the first window
   // was mapped (-1 when it was not); *began is the exec or the write.
   double Begin(Running& run, const Start& start, double* began) {
-    std::vector<std::string> argv = {options_.programs + "/" + start.program};
+    std::vector<std::string> argv = {start.program[0] == '/' ? start.program
+                                                             : options_.programs + "/" + start.program};
     argv.insert(argv.end(), start.args.begin(), start.args.end());
 
     watch_.Mark();

@@ -61,6 +61,9 @@ Watch::Watch() {
   reader_ = std::thread([this] {
     XRecordEnableContext(data_, context_, Intercept, reinterpret_cast<XPointer>(this));
   });
+  // Nothing is recorded before the server has said that it starts.
+  std::unique_lock<std::mutex> hold(lock_);
+  arrived_.wait(hold, [this] { return recording_; });
 }
 
 Watch::~Watch() {
@@ -85,10 +88,12 @@ void Watch::Intercept(XPointer self, XRecordInterceptData* data) {
     std::memcpy(&window, bytes + 8, sizeof window);
     seen = Seen{ms, Kind::kMap, window};
   }
+  const bool started = data->category == XRecordStartOfData;
   XRecordFreeData(data);
-  if (!seen) return;
+  if (!seen && !started) return;
   std::lock_guard<std::mutex> hold(watch->lock_);
-  watch->seen_.push_back(*seen);
+  if (seen) watch->seen_.push_back(*seen);
+  watch->recording_ = watch->recording_ || started;
   watch->arrived_.notify_all();
 }
 

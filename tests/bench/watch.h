@@ -70,6 +70,7 @@ class Watch {
   std::thread reader_;
   std::mutex lock_;
   std::condition_variable arrived_;
+  bool recording_ = false;
   std::vector<Seen> seen_;
   size_t mark_ = 0;
 };
