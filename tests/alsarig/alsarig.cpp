@@ -52,7 +52,7 @@ AlsaRig::AlsaRig(RigOptions options) {
   conf << "ctl_type.phonecodec { lib \"" << ALSARIG_PLUGIN_PATH << "\" }\n";
   conf << "ctl.!default {\n  type phonecodec\n  state \"" << StateFile() << "\"\n  elements "
        << options.codec_elements << "\n  wrongkinds " << (options.wrong_kinds ? "true" : "false")
-       << "\n}\n";
+       << "\n  saveeach " << (options.save_each_write ? "true" : "false") << "\n}\n";
   if (!conf) throw std::runtime_error("alsarig: cannot write " + ConfigFile());
 }
 

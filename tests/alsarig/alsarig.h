@@ -44,6 +44,7 @@ struct RigOptions {
   int codec_elements = codec::kElements;  // fewer makes a too-small codec
   bool wrong_kinds = false;  // enumerated elements become volumes, capture switches playback ones
   PcmMode pcm = PcmMode::kCapture;
+  bool save_each_write = true;  // false: codec.state is written on close only
 };
 
 class AlsaRig {

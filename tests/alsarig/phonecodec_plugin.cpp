@@ -5,10 +5,12 @@
 // program left in the codec after it exited.
 //
 // Configuration:  ctl.!default { type phonecodec state "/path"
-//                                elements 90 wrongkinds false }
+//                                elements 90 wrongkinds false saveeach true }
 //   elements    how many elements to expose (default all 90);
 //   wrongkinds  true: enumerated elements become playback volumes and
-//               capture switches become playback switches.
+//               capture switches become playback switches;
+//   saveeach    false: the state file is written on close only, so that a
+//               benchmark times the program rather than the file writes.
 #include <alsa/asoundlib.h>
 #include <alsa/control_external.h>
 
@@ -36,6 +38,7 @@ struct Control {
 struct Codec {
   snd_ctl_ext_t ext{};
   std::string state_path;
+  bool save_each_write = true;
   std::vector<Control> controls;
 };
 
@@ -197,7 +200,7 @@ int Store(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, const long* value) {
   for (unsigned ch = 0; ch < ctl.channels; ++ch)
     if (value[ch] < 0 || value[ch] > MaxValue(ctl.capability)) return -EINVAL;
   for (unsigned ch = 0; ch < ctl.channels; ++ch) ctl.values[ch] = value[ch];
-  SaveState(c);
+  if (c->save_each_write) SaveState(c);
   return 0;
 }
 
@@ -235,6 +238,7 @@ struct Settings {
   std::string state_path;
   long elements = codec::kElements;
   bool wrong_kinds = false;
+  bool save_each_write = true;
 };
 
 int ParseSettings(snd_config_t* conf, Settings* s) {
@@ -256,6 +260,10 @@ int ParseSettings(snd_config_t* conf, Settings* s) {
       int b = snd_config_get_bool(n);
       if (b < 0) return -EINVAL;
       s->wrong_kinds = b;
+    } else if (key == "saveeach") {
+      int b = snd_config_get_bool(n);
+      if (b < 0) return -EINVAL;
+      s->save_each_write = b;
     } else {
       SNDERR("Unknown field %s", id);
       return -EINVAL;
@@ -280,6 +288,7 @@ SND_CTL_PLUGIN_DEFINE_FUNC(phonecodec) {
 
   Codec* c = new Codec;
   c->state_path = settings.state_path;
+  c->save_each_write = settings.save_each_write;
   BuildControls(c, static_cast<int>(settings.elements), settings.wrong_kinds);
   LoadState(c);
 

@@ -327,7 +327,9 @@ int main(int argc, char** argv) {
   Options options = ParseOptions(argc, argv);
   xrig::XServerEnvironment server;
   server.SetUp();
-  alsarig::AlsaRig alsa;
+  // The programs select their routing on a virtual codec that keeps its
+  // state file for its close.
+  alsarig::AlsaRig alsa({.save_each_write = false});
   rig::EnvVars env;
   for (const std::string& assignment : alsa.Environment()) {
     size_t equals = assignment.find('=');
