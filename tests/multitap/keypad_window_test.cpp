@@ -90,9 +90,9 @@ TEST_F(KeypadWindow, FirstPageShowsGreyGridAndLabelsAndTheBlackMark) {
 }
 
 // Passes run only while a pause has to be counted: an idle keypad sleeps
-// until the server sends something.
+// through the time of several passes.
 bool Asleep(const rig::Process& p) {
-  return xrig::WaitFor([&] { return rig::WaitsWithoutTimeout(p.Pid()); });
+  return xrig::WaitFor([&] { return rig::SleepsThrough(p.Pid(), 300); });
 }
 
 TEST_F(KeypadWindow, QuickPressesStepAndThePauseFixesTheCharacter) {

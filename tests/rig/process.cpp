@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 extern char** environ;
 
@@ -289,19 +289,17 @@ int CountChildren(pid_t parent, bool only_zombies) {
   return count;
 }
 
-bool WaitsWithoutTimeout(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/syscall");
-  std::string line;
-  long call = -1;
-  unsigned long long fds, count, timeout;
-  // "number arg0 arg1 arg2 ...", or "running".
-  if (!std::getline(in, line) ||
-      std::sscanf(line.c_str(), "%ld %llx %llx %llx", &call, &fds, &count, &timeout) != 4)
-    return false;
-#ifdef SYS_poll
-  if (call == SYS_poll) return static_cast<int>(timeout) < 0;
-#endif
-  return call == SYS_ppoll && timeout == 0;  // no timespec
+bool SleepsThrough(pid_t pid, int ms) {
+  auto switches = [pid] {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    const std::string key = "voluntary_ctxt_switches:";
+    for (std::string line; std::getline(status, line);)
+      if (line.compare(0, key.size(), key) == 0) return std::stol(line.substr(key.size()));
+    return -1L;
+  };
+  const long before = switches();
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  return before >= 0 && switches() == before;
 }
 
 }  // namespace rig

@@ -100,8 +100,9 @@ class Process {
 // only_zombies, just those that ended and were never reaped.
 int CountChildren(pid_t parent, bool only_zombies = false);
 
-// True while the process sleeps in poll without a timeout: nothing but
-// input wakes it (read from /proc/<pid>/syscall).
-bool WaitsWithoutTimeout(pid_t pid);
+// True when the process did not wake up once over the next `ms`
+// milliseconds: its count of voluntary context switches (in /proc) stayed
+// the same.
+bool SleepsThrough(pid_t pid, int ms);
 
 }  // namespace rig
