@@ -17,6 +17,17 @@ const Start kCallAccepted{"callhandler/callhandler",
                           "\x02\x1f" "call" "\x1f" "accepted" "\x1f" "+32112233445" "\x1f\x03",
                           "Call Menu"};
 
+const Start kSmsRetrieved{"tests/smsreader/smsreader_testdir",
+                          "\x02\x1f" "sms" "\x1f" "retrieved" "\x1f" "+32112233445" "\x1f" "7"
+                          "\x1f" "31-12-1818" "\x1f" "12:34:56" "\x1f" "hello" "\x1f\x03",
+                          "7", {}, "messages"};
+const Start kPoweringOn{"notifier/notifier", "\x02\x1f" "gsm" "\x1f" "poweringon" "\x1f\x03",
+                        "DisplayMessage"};
+// The test build that watches a file of the build tree for the AUX button;
+// its first look finds a count it has not seen and opens the menu.
+const Start kLauncher{"tests/launcher/launcher_fake_aux", nullptr, "Menu_01", {}, nullptr,
+                      "tests/launcher/interrupts", " 50:          1  s3c-ext  AUX\n"};
+
 // Touches on the way.
 const Step kToContacts{240, 80, Reaction::kMapped, "Contacts"};
 const Step kContactsUp{400, 80, Reaction::kDrawn};
@@ -29,6 +40,8 @@ const Step kEndCall{80, 80, Reaction::kFrame};
 const Step kSpeaker{240, 80, Reaction::kMapped, "Call Menu"};
 const Step kToDtmf{400, 80, Reaction::kMapped, "ShowDtmfKeypad"};
 const Step kDtmfOne{50, 200, Reaction::kMapped, nullptr};  // the flash
+const Step kReply{240, 80, Reaction::kDrawn};  // the text keypad in the message window
+const Step kMore{80, 240, Reaction::kMapped, "Menu_02"};
 
 }  // namespace
 
@@ -48,6 +61,12 @@ const std::vector<TimedCase>& TimedCases() {
       {"ShowDtmfKeypad", kCallAccepted, {kToDtmf, kDtmfOne}},
       {"text keypad", kSmswriter, {kToKeypad, kKeypadOkToText}},
       {"text keypad", kSmswriter, {kToKeypad, kKeypadOkToText, kTextAbc}},
+      {"message window", kSmsRetrieved, {}},
+      {"message window", kSmsRetrieved, {kReply}},
+      {"message reply", kSmsRetrieved, {kReply, kTextAbc}},
+      {"start-up notice", kPoweringOn, {}},
+      {"Menu_01", kLauncher, {}},
+      {"Menu_02", kLauncher, {kMore}},
   };
   return cases;
 }
@@ -64,6 +83,12 @@ const std::vector<IdleCase>& IdleCases() {
       {"smswriter: text keypad", kSmswriter, {kToKeypad, kKeypadOkToText}, false},
       {"smswriter: text keypad counting a pause", kSmswriter,
        {kToKeypad, kKeypadOkToText, kTextAbc}, false, true},
+      {"smsreader, reading frames", {kSmsRetrieved.program, nullptr, nullptr, {}, "messages"},
+       {}, false},
+      {"smsreader: message window (child)", kSmsRetrieved, {}, true},
+      {"notifier, reading frames", {kPoweringOn.program, nullptr, nullptr}, {}, false},
+      {"launcher, watching the AUX line", kLauncher, {}, false},
+      {"launcher: Menu_01 (child)", kLauncher, {}, true},
   };
   return cases;
 }

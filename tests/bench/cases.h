@@ -14,6 +14,13 @@ struct Start {
   const char* frame;    // nullptr: the window opens at start
   const char* title;    // the first window's title
   std::vector<std::string> args = {};
+  // When set, the program runs in a fresh directory holding this empty one
+  // (a test build's message directory).
+  const char* subdir = nullptr;
+  // When set, a file under the build tree that is written with the text
+  // before the start (what a test build watches instead of /proc).
+  const char* file = nullptr;
+  const char* file_text = nullptr;
 };
 
 enum class Reaction { kMapped, kDrawn, kFrame };

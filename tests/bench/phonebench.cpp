@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -69,6 +70,14 @@ bool WaitsForInput(pid_t pid) {
        })
     if (call == waiting) return true;
   return false;
+}
+
+// A new directory under /tmp holding the empty subdirectory.
+std::string FreshDirectory(const char* subdir) {
+  char name[] = "/tmp/phonebench-XXXXXX";
+  if (mkdtemp(name) == nullptr) return "";
+  std::filesystem::create_directory(std::string(name) + "/" + subdir);
+  return name;
 }
 
 void Sleep(double ms) { std::this_thread::sleep_for(std::chrono::microseconds(long(ms * 1000))); }
@@ -139,6 +148,7 @@ class Bench {
   struct Running {
     std::unique_ptr<rig::Process> process;
     double ready_after = 0;  // a touch is taken once a grab follows this time
+    std::string dir;         // the run's own working directory, if any
   };
 
   static Start FloorStart(const char* how, const char* action, const char* frame) {
@@ -176,9 +186,11 @@ class Bench {
                                                              : options_.programs + "/" + start.program};
     argv.insert(argv.end(), start.args.begin(), start.args.end());
 
+    if (start.subdir != nullptr) run.dir = FreshDirectory(start.subdir);
+    if (start.file != nullptr) std::ofstream(options_.programs + "/" + start.file) << start.file_text;
     watch_.Mark();
     *began = NowMs();
-    run.process = std::make_unique<rig::Process>(argv, env_);
+    run.process = std::make_unique<rig::Process>(argv, env_, run.dir);
     if (start.frame != nullptr) {
       pid_t pid = run.process->Pid();
       if (!xrig::WaitFor([&] { return WaitsForInput(pid); })) return -1;
@@ -223,6 +235,7 @@ class Bench {
   // Ends the run's processes and leaves a clean screen for the next run.
   void Finish(Running& run) {
     run.process.reset();
+    if (!run.dir.empty()) std::filesystem::remove_all(run.dir);
     xrig::WaitFor([] { return xrig::ViewableTopLevelWindows().empty(); });
   }
 
@@ -325,6 +338,8 @@ int PrintIdle(Bench& bench, const Options& options) {
 int main(int argc, char** argv) {
   using namespace bench;
   Options options = ParseOptions(argc, argv);
+  // Whole lines only: nothing half-printed goes into a forked child.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   xrig::XServerEnvironment server;
   server.SetUp();
   // The programs select their routing on a virtual codec that keeps its
