@@ -10,7 +10,6 @@
 // machine. --programs measures the programs of another build tree (e.g. of
 // another branch) with this benchmark; --only keeps the timed paths whose
 // window or path name holds the text, and skips the idle processes.
-#include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -178,9 +177,9 @@ class Bench {
                  run.process->Stderr().c_str());
   }
 
-  // Starts the program (argument lines after its path) and, for a frame
-  // reader, writes the frame once it reads. Returns when the first window
-  // was mapped (-1 when it was not); *began is the exec or the write.
+  // Starts the program and, for a frame reader, writes the frame once it
+  // reads. Returns when the first window was mapped (-1 when it was not);
+  // *began is the exec or the write.
   double Begin(Running& run, const Start& start, double* began) {
     std::vector<std::string> argv = {start.program[0] == '/' ? start.program
                                                              : options_.programs + "/" + start.program};
