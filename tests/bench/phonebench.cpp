@@ -64,7 +64,10 @@ bool WaitsForInput(pid_t pid) {
   long call = std::atol(ReadFile("/proc/" + std::to_string(pid) + "/syscall").c_str());
   for (long waiting : {long{SYS_read}, long{SYS_ppoll}, long{SYS_pselect6}
 #ifdef SYS_poll
-                       , long{SYS_poll}, long{SYS_select}
+                       , long{SYS_poll}
+#endif
+#ifdef SYS_select  // armel has only the newer calls
+                       , long{SYS_select}
 #endif
        })
     if (call == waiting) return true;
