@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "program.h"
 
@@ -327,6 +328,28 @@ bool AwaitTouchEvent(Window window, int timeout_ms) {
   if (search.found) return true;
   pollfd connection{ConnectionNumber(PhoneDisplay), POLLIN, 0};
   return poll(&connection, 1, timeout_ms) > 0;
+}
+
+void ShowWindowFor(Window window, const Redraw& redraw, int seconds) {
+  XSelectInput(PhoneDisplay, window, ExposureMask);
+  redraw();
+  timespec end;
+  clock_gettime(CLOCK_MONOTONIC, &end);
+  end.tv_sec += seconds;
+  for (;;) {
+    XEvent event;
+    bool exposed = false;
+    while (XCheckWindowEvent(PhoneDisplay, window, ExposureMask, &event)) exposed = true;
+    if (exposed) redraw();
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const long left_ms = (end.tv_sec - now.tv_sec) * 1000 + (end.tv_nsec - now.tv_nsec) / 1000000;
+    if (left_ms <= 0) return;
+    // The check above read whatever had come: the connection now wakes the
+    // wait only with something new.
+    pollfd connection{ConnectionNumber(PhoneDisplay), POLLIN, 0};
+    poll(&connection, 1, static_cast<int>(left_ms));
+  }
 }
 
 void PollForTouch(Window window, const Redraw& redraw) {

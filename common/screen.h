@@ -96,6 +96,9 @@ void PollForTouch(Window window, const Redraw& redraw);
 // passed; false on timeout. Flushes the connection first.
 inline constexpr int kWaitForEver = -1;
 bool AwaitTouchEvent(Window window, int timeout_ms);
+// Draws the window and keeps it on the screen for the given seconds, drawn
+// again whenever it is exposed; takes no touch.
+void ShowWindowFor(Window window, const Redraw& redraw, int seconds);
 // Pointer position relative to the window; false (after saying so on
 // `report`, standard output unless the window's process keeps that for
 // frames) when it cannot be queried.

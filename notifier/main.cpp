@@ -30,7 +30,7 @@ constexpr useconds_t kPassPause = 10000;
 // soon enough.
 constexpr useconds_t kEndedInputPause = 100000;
 constexpr unsigned kVibrateSeconds = 5;
-constexpr unsigned kNoticeSeconds = 50;
+constexpr int kNoticeSeconds = 50;
 // PlayRingtone's wait after its write, for the device's buffer to play out.
 constexpr long kPlayOutNanos = 800000000;
 constexpr long kNanosPerSecond = 1000000000;
@@ -96,15 +96,16 @@ void StopAlerts(pid_t vibratePid, pid_t ringTonePid) {
     if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) kill(pid, SIGTERM);
 }
 
-// The lines one under another, 100 pixels apart, for 50 seconds; frames
-// wait meanwhile.
+// The lines one under another, 100 pixels apart, for 50 seconds, drawn
+// again when a window that covered them goes; frames wait meanwhile.
 void DisplayMessage(const char* const* lines) {
   GC gc;
   Window window = CreatePhoneWindow(&gc, "DisplayMessage");
   if (window != 0) {
-    for (int i = 0; lines[i] != nullptr; ++i) DrawPhoneText(window, 10, 50 + 100 * i, lines[i]);
-    XFlush(PhoneDisplay);
-    sleep(kNoticeSeconds);
+    ShowWindowFor(window, [&] {
+      for (int i = 0; lines[i] != nullptr; ++i) DrawPhoneText(window, 10, 50 + 100 * i, lines[i]);
+      XFlush(PhoneDisplay);
+    }, kNoticeSeconds);
   }
   ClosePhoneDisplay(PhoneDisplay, gc);
 }

@@ -122,14 +122,8 @@ TEST_F(CallhandlerTest, ExposureBlankCellAndLowerScreenDecideNothing) {
   // Pointer at rest over "Accept" while a window above goes away.
   Display* rig = xrig::Rig();
   XTestFakeMotionEvent(rig, 0, 2 + kAcceptX, 2 + kRowY, CurrentTime);
-  Window cover = XCreateSimpleWindow(rig, DefaultRootWindow(rig), 0, 0, 480, 640, 0,
-                                     BlackPixel(rig, 0), WhitePixel(rig, 0));
-  XMapWindow(rig, cover);
-  XSync(rig, False);
-  ASSERT_TRUE(xrig::WaitFor([&] {
-    XWindowAttributes attributes;
-    return XGetWindowAttributes(rig, cover, &attributes) && attributes.map_state == IsViewable;
-  }));
+  Window cover = xrig::MapCover();
+  ASSERT_NE(cover, 0u);
   ASSERT_FALSE(TextReference({{"Mom", 24, 240}}).Matches(xrig::Snapshot(window), kCallerLine));
   XDestroyWindow(rig, cover);
   XSync(rig, False);

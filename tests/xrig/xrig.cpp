@@ -240,6 +240,24 @@ bool WaitForWindowGone(const char* title, int timeout_ms) {
   return WaitFor([&] { return FindWindow(title) == 0; }, timeout_ms);
 }
 
+Window MapCover() {
+  const int screen = DefaultScreen(rig_display);
+  Window cover = XCreateSimpleWindow(rig_display, RootWindow(rig_display, screen), 0, 0,
+                                     DisplayWidth(rig_display, screen),
+                                     DisplayHeight(rig_display, screen), 0,
+                                     BlackPixel(rig_display, screen), WhitePixel(rig_display, screen));
+  XMapWindow(rig_display, cover);
+  XSync(rig_display, False);
+  bool viewable = WaitFor([&] {
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(rig_display, cover, &attributes) &&
+           attributes.map_state == IsViewable;
+  });
+  if (viewable) return cover;
+  XDestroyWindow(rig_display, cover);
+  return 0;
+}
+
 Snapshot::Snapshot(Window window) {
   RootOrigin(window, &origin_x_, &origin_y_);
   Window root = DefaultRootWindow(rig_display);

@@ -84,6 +84,9 @@ Window WaitForWindow(const char* title, int timeout_ms = kDefaultTimeoutMs);
 bool WaitForWindowGone(const char* title, int timeout_ms = kDefaultTimeoutMs);
 // Viewable top-level windows, bottom to top.
 std::vector<Window> ViewableTopLevelWindows();
+// Maps a plain white window of the rig over the whole screen and waits
+// until it is viewable, or returns 0; destroying it exposes what it hid.
+Window MapCover();
 
 struct Rect {
   int x, y, width, height;
