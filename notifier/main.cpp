@@ -39,9 +39,17 @@ const char* const kStartUpNotice[] = {"Activate the menu", "with the AUX button,
                                       "but please wait",   "50 seconds for",
                                       "network registration", "", nullptr};
 
+// A vibration child stopped at any point leaves the vibrator still: even
+// one that turned it on just after the notifier had turned it off.
+void StopVibrating(int) {
+  VibratorOff();
+  _exit(0);
+}
+
 pid_t StartVibrateChild() {
   pid_t pid = ForkReapedChild("Forking failed 201202231346\n", stderr);
   if (pid > 0) return pid;
+  signal(SIGTERM, StopVibrating);
   if (VibratesAt(Profiles.Profile)) {
     VibratorOn();
     sleep(kVibrateSeconds);

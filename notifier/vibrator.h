@@ -3,5 +3,5 @@
 
 // Pulses of 300 ms every second.
 void VibratorOn();
-// Still.
+// Still. Safe in a signal handler.
 void VibratorOff();

@@ -2,6 +2,7 @@
 // named pipes under its working directory (its test build roots the paths
 // there), ringtones played in real time into the ALSA rig, the notice on X.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,10 @@ TEST_F(NotifierTest, ProfileOneVibratesOnlyAndCallAcceptEndsTheRinging) {
   Start();
   ASSERT_TRUE(Send(SwitchTo("1") + kSmsNew));
   ASSERT_TRUE(notifier->WaitForStderr(kNever));
+  ASSERT_TRUE(vibrator.WaitFor("300/700"));
+  // The vibration child, stopped while the vibrator runs, stills it.
+  ASSERT_TRUE(xrig::WaitFor([&] { return rig::CountChildren(notifier->Pid()) == 1; }));
+  ASSERT_EQ(rig::SignalChildren(notifier->Pid(), SIGTERM), 1);
   ASSERT_TRUE(vibrator.WaitFor("3000/7000"));
   ASSERT_TRUE(Send(SwitchTo("2abc") + kCallNew));
   ASSERT_TRUE(vibrator.WaitFor("3000300/7000700"));
@@ -96,7 +101,7 @@ TEST_F(NotifierTest, ProfileOneVibratesOnlyAndCallAcceptEndsTheRinging) {
   ASSERT_TRUE(notifier->WaitFor([&] { return Logged(kNever) == 2; })) << "silent at profile 0";
   ASSERT_TRUE(xrig::WaitFor([&] { return rig::CountChildren(notifier->Pid()) == 0; }))
       << "the call's children end long before the 34-second ringtone";
-  EXPECT_EQ(vibrator.Written(), "30003000/70007000");
+  EXPECT_EQ(vibrator.Written(), "300030000/700070000") << "stilled by the notifier, then its child";
   EXPECT_LT(alsa->CaptureBytes().size(), size_t(RingtoneLength[kCallRingtone]));
   EXPECT_EQ(notifier->Stdout(), "") << "no call stop frame";
 }

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <thread>
@@ -269,10 +270,13 @@ void Process::Kill(int sig) {
   if (pid_ > 0 && !reaped_) kill(-pid_, sig);
 }
 
-int CountChildren(pid_t parent, bool only_zombies) {
+namespace {
+
+// Calls `each` with every process whose parent is `parent` and its state
+// letter; false when /proc cannot be read.
+bool ForEachChild(pid_t parent, const std::function<void(pid_t, char)>& each) {
   DIR* proc = opendir("/proc");
-  if (proc == nullptr) return -1;
-  int count = 0;
+  if (proc == nullptr) return false;
   while (dirent* entry = readdir(proc)) {
     std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
     std::string line;
@@ -283,9 +287,25 @@ int CountChildren(pid_t parent, bool only_zombies) {
     char state = 0;
     long ppid = 0;
     if (std::sscanf(line.c_str() + name_end + 1, " %c %ld", &state, &ppid) != 2) continue;
-    if (ppid == parent && (!only_zombies || state == 'Z')) ++count;
+    if (ppid == parent) each(static_cast<pid_t>(std::atol(entry->d_name)), state);
   }
   closedir(proc);
+  return true;
+}
+
+}  // namespace
+
+int CountChildren(pid_t parent, bool only_zombies) {
+  int count = 0;
+  bool read = ForEachChild(parent, [&](pid_t, char state) {
+    count += !only_zombies || state == 'Z';
+  });
+  return read ? count : -1;
+}
+
+int SignalChildren(pid_t parent, int signal) {
+  int count = 0;
+  ForEachChild(parent, [&](pid_t child, char) { count += kill(child, signal) == 0; });
   return count;
 }
 

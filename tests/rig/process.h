@@ -99,6 +99,8 @@ class Process {
 // The processes whose parent is `parent`, read from /proc; with
 // only_zombies, just those that ended and were never reaped.
 int CountChildren(pid_t parent, bool only_zombies = false);
+// Sends the signal to each of them; the number signalled.
+int SignalChildren(pid_t parent, int signal);
 
 // True when the process did not wake up once over the next `ms`
 // milliseconds: its count of voluntary context switches (in /proc) stayed
