@@ -26,3 +26,13 @@ pid_t ForkReapedChild(const char* failure, FILE* report) {
   }
   return pid;
 }
+
+int WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : ENOSPC;
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return 0;
+}

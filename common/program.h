@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstdio>
+#include <string_view>
 
 // Puts /dev/null on each of descriptors 0, 1 and 2 that is closed, so that
 // no file or display connection the program opens later can stand in for a
@@ -16,3 +17,8 @@ void OpenStandardStreams();
 // 1 after the line `failure` on `report`. Returns 0 in the child and the
 // child's id in the parent.
 pid_t ForkReapedChild(const char* failure, FILE* report);
+
+// Writes all of the bytes to a blocking descriptor, again after a signal.
+// 0, or the errno of the write that failed (ENOSPC for one that wrote
+// nothing).
+int WriteAll(int fd, std::string_view bytes);

@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "contacts.h"
+#include "program.h"
 
 const char TextMessageDirName[] = TEXT_MESSAGE_DIR;
 TextMessage TextMessageTable[kTextMessageSlots];
@@ -103,13 +104,7 @@ std::string TextMessageFileBytes(const TextMessage& m) {
 
 // Writes all of bytes and syncs them; 0, or the errno of the failed step.
 int WriteAndSync(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return n < 0 ? errno : ENOSPC;
-    done += static_cast<size_t>(n);
-  }
+  if (int error = WriteAll(fd, bytes)) return error;
   return fsync(fd) == 0 ? 0 : errno;
 }
 

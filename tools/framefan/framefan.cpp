@@ -32,18 +32,6 @@ struct Output {
   int fd;
 };
 
-// Writes the bytes whole, waiting for room (the log, a regular file).
-bool WriteWhole(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // "call|accept|+32112233445": the fields between STX and ETX, other
 // control bytes as \xNN.
 std::string ReadableFields(const std::string& frame) {
@@ -69,7 +57,7 @@ void LogFrame(int log, const char* tag, const std::string& frame) {
   char stamp[16];
   strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
   // One write per line: several fans append to the same log.
-  WriteWhole(log, std::string(stamp) + " " + tag + " " + ReadableFields(frame) + "\n");
+  WriteAll(log, std::string(stamp) + " " + tag + " " + ReadableFields(frame) + "\n");
 }
 
 // A frame is shorter than PIPE_BUF: a pipe takes it whole or not at all.
