@@ -1,8 +1,7 @@
 // The multi-tap keypad's window: drawing and the passes around the state
 // machine.
-#include <time.h>
-
 #include "multitap.h"
+#include "program.h"
 #include "screen.h"
 
 namespace {
@@ -62,12 +61,6 @@ KeypadAction HandlePress(Window window, bool* typed) {
   return PressMultitapCell(Keypad, cell);
 }
 
-long NowMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return now.tv_sec * 1000 + now.tv_nsec / 1000000;
-}
-
 }  // namespace
 
 const char* GetTextMessageBody(Window window) {
@@ -76,7 +69,7 @@ const char* GetTextMessageBody(Window window) {
   Black = LookupColorPixel("black");
   DrawKeypad(window);
   // When the last typed character was taken: its pause counts from here.
-  long pause_start = 0;
+  int64_t pause_start = 0;
   for (;;) {
     GrabTouch(window);
     XEvent event;
@@ -94,11 +87,11 @@ const char* GetTextMessageBody(Window window) {
       case KeypadAction::kNothing:
         break;
     }
-    if (typed) pause_start = NowMs();
+    if (typed) pause_start = MonotonicMs();
     // Between the passes of a pause, and for as long as nothing is
     // pending, only a touch or an exposure wakes the keypad.
-    if (AwaitTouchEvent(window, MultitapWaitMs(Keypad, NowMs(), pause_start))) continue;
-    if (MultitapWaitMs(Keypad, NowMs(), pause_start) == 0 && TickMultitap(Keypad))
+    if (AwaitTouchEvent(window, MultitapWaitMs(Keypad, MonotonicMs(), pause_start))) continue;
+    if (MultitapWaitMs(Keypad, MonotonicMs(), pause_start) == 0 && TickMultitap(Keypad))
       RedrawKeypad(window);
   }
 }

@@ -3,6 +3,8 @@
 
 #include <X11/Xlib.h>
 
+#include <cstdint>
+
 // Runs the keypad on a mapped 480 by 640 window of PhoneDisplay. Returns the
 // typed text (owned by the keypad, valid until the next call) on "Send", or
 // nullptr on "Close".
@@ -49,7 +51,7 @@ bool TickMultitap(MultitapState& state);
 // pending character ends, the pauses counting from pause_start_ms (when the
 // character was typed); 0 once it has ended, and -1 (no end) while nothing
 // is pending.
-int MultitapWaitMs(const MultitapState& state, long now_ms, long pause_start_ms);
+int MultitapWaitMs(const MultitapState& state, int64_t now_ms, int64_t pause_start_ms);
 
 // The 12 labels of a page, cell by cell ("" for the blank cells).
 const char* const* MultitapLabels(int page);

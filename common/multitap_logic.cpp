@@ -103,9 +103,9 @@ bool TickMultitap(MultitapState& state) {
   return true;
 }
 
-int MultitapWaitMs(const MultitapState& state, long now_ms, long pause_start_ms) {
+int MultitapWaitMs(const MultitapState& state, int64_t now_ms, int64_t pause_start_ms) {
   if (!state.Pending) return -1;
-  const long pause_end = pause_start_ms + kMultitapTickMs * (state.Ticks + 1L);
+  const int64_t pause_end = pause_start_ms + kMultitapTickMs * (state.Ticks + int64_t{1});
   return pause_end > now_ms ? static_cast<int>(pause_end - now_ms) : 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,6 +26,12 @@ pid_t ForkReapedChild(const char* failure, FILE* report) {
     std::exit(1);
   }
   return pid;
+}
+
+int64_t MonotonicMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 int WriteAll(int fd, std::string_view bytes) {

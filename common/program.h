@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 
@@ -17,6 +18,10 @@ void OpenStandardStreams();
 // 1 after the line `failure` on `report`. Returns 0 in the child and the
 // child's id in the parent.
 pid_t ForkReapedChild(const char* failure, FILE* report);
+
+// Milliseconds of the monotonic clock, 64 bits wide on every target: for
+// waits and deadlines, never for dates.
+int64_t MonotonicMs();
 
 // Writes all of the bytes to a blocking descriptor, again after a signal.
 // 0, or the errno of the write that failed (ENOSPC for one that wrote

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "program.h"
 
@@ -333,17 +332,13 @@ bool AwaitTouchEvent(Window window, int timeout_ms) {
 void ShowWindowFor(Window window, const Redraw& redraw, int seconds) {
   XSelectInput(PhoneDisplay, window, ExposureMask);
   redraw();
-  timespec end;
-  clock_gettime(CLOCK_MONOTONIC, &end);
-  end.tv_sec += seconds;
+  const int64_t end_ms = MonotonicMs() + seconds * int64_t{1000};
   for (;;) {
     XEvent event;
     bool exposed = false;
     while (XCheckWindowEvent(PhoneDisplay, window, ExposureMask, &event)) exposed = true;
     if (exposed) redraw();
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const long left_ms = (end.tv_sec - now.tv_sec) * 1000 + (end.tv_nsec - now.tv_nsec) / 1000000;
+    const int64_t left_ms = end_ms - MonotonicMs();
     if (left_ms <= 0) return;
     // The check above read whatever had come: the connection now wakes the
     // wait only with something new.

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,12 +24,6 @@ namespace {
 // A modem that went away is looked for again this often.
 constexpr Millis kReopenMs = 3000;
 constexpr Millis kWriteWaitMs = 1000;
-
-Millis Now() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<Millis>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
-}
 
 // The line raw at 115200 8N1, no echo, no flow control; what a modem left
 // in the buffers before is thrown away.
@@ -133,7 +126,7 @@ int main(int argc, char** argv) {
   bool input_open = true;
 
   for (;;) {
-    Millis now = Now();
+    Millis now = MonotonicMs();
     if (modem.fd < 0 && now >= modem.retry_at) TryOpen(modem, session, now);
     // Requests already taken are carried out before the end.
     if (!input_open && (session.Idle() || modem.fd < 0)) break;
@@ -145,7 +138,7 @@ int main(int argc, char** argv) {
       perror("201212081025 poll");
       return 1;
     }
-    now = Now();
+    now = MonotonicMs();
     std::string bytes;
     if (watch[0].revents) {
       input_open = ReadSome(0, &bytes);
