@@ -1,0 +1,140 @@
+// The phone's start and stop scripts on stand-ins: the real framefan joins
+// programs that only wait (idle_program under each program's name), so that
+// no display or modem is needed. A piece of the phone that dies comes back,
+// start.sh mends a phone that runs without a piece and reports one that died
+// at start-up, and stop.sh leaves nothing behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kWatchTimeout = 30;  // a restart comes within seconds
+
+std::string FileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class PhoneScriptsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/phone-scripts-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    root_ = dir;
+    fs::create_directories(root_ / "bin");
+    fs::create_directories(root_ / "work");
+    for (const char* name : {"modembridge", "callhandler", "notifier", "smsreader", "launcher"})
+      fs::create_symlink(IDLE_PROGRAM_PATH, root_ / "bin" / name);
+    fs::create_symlink(FRAMEFAN_PATH, root_ / "bin/framefan");
+    rig::Process install({"/bin/sh", INSTALL_SCRIPTS_PATH, "-b", (root_ / "bin").string(), "-m",
+                          (root_ / "modem").string(), "-w", (root_ / "work").string()},
+                         Home());
+    ASSERT_EQ(install.WaitForExit(), 0) << install.Stderr();
+  }
+  void TearDown() override {
+    Script("stop.sh");
+    EXPECT_TRUE(rig::ProcessesUsing(root_.string()).empty()) << "the phone outlived stop.sh";
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root_))
+      EXPECT_FALSE(entry.is_fifo()) << entry.path();
+    EXPECT_FALSE(fs::exists(root_ / "home/gta02/run"));
+    if (!HasFailure()) fs::remove_all(root_);
+  }
+
+  rig::EnvVars Home() const { return {{"HOME", (root_ / "home").string()}}; }
+  fs::path Gta02(const std::string& path) const { return root_ / "home/gta02" / path; }
+
+  // Runs one of the installed scripts to its end; its standard error.
+  std::string Script(const std::string& name, int expected_status = 0) {
+    rig::Process script({"/bin/sh", Gta02("scripts/" + name).string()}, Home());
+    EXPECT_EQ(script.WaitForExit(60), expected_status) << name << ": " << script.Stderr();
+    return script.Stderr();
+  }
+
+  // The phone's process of that name (and tag, for the two fans); 0 if none.
+  pid_t Find(const std::string& name, const std::string& tag = "") const {
+    for (const rig::ProcessInfo& process : rig::ProcessesUsing(root_.string()))
+      if (process.name == name &&
+          (tag.empty() || std::count(process.args.begin(), process.args.end(), tag)))
+        return process.pid;
+    return 0;
+  }
+
+  // Waits until a process of that name other than `old` works in the phone.
+  pid_t WaitForNew(const std::string& name, pid_t old, const std::string& tag = "") const {
+    for (int tries = 0; tries < kWatchTimeout * 10; ++tries, usleep(100000))
+      if (pid_t found = Find(name, tag); found != 0 && found != old) return found;
+    return 0;
+  }
+
+  void WriteFrame(const std::string& pipe, const std::string& frame) {
+    std::ofstream(Gta02(pipe), std::ios::binary) << frame;
+  }
+
+  fs::path root_;
+};
+
+TEST_F(PhoneScriptsTest, APieceThatDiesIsStartedAgainAndStartMendsAPhoneWithoutOne) {
+  EXPECT_NE(Script("start.sh").find("the phone runs"), std::string::npos);
+  pid_t fan = Find("framefan", "phone");
+  ASSERT_NE(fan, 0) << "no fan for the programs' frames";
+
+  // The fan of the programs' frames is killed; the watch starts another,
+  // says so, and frames flow again.
+  ASSERT_EQ(kill(fan, SIGKILL), 0);
+  pid_t new_fan = WaitForNew("framefan", fan, "phone");
+  ASSERT_NE(new_fan, 0) << "the fan was not started again";
+  EXPECT_NE(FileText(Gta02("log/phone.log")).find("phone-fan ended"), std::string::npos)
+      << FileText(Gta02("log/phone.log"));
+  WriteFrame("run/up", "\x02\x1f" "call" "\x1f" "stop" "\x1f" "+1234567890" "\x1f\x1f\x03");
+  bool logged = false;
+  for (int tries = 0; !logged && tries < kWatchTimeout * 10; ++tries, usleep(100000))
+    logged = FileText(Gta02("log/frames.log")).find("phone call|stop|+1234567890") !=
+             std::string::npos;
+  EXPECT_TRUE(logged) << "the new fan passed no frame on";
+
+  // A program and its watch are killed: the phone runs half, start.sh
+  // starts it again whole.
+  pid_t callhandler = Find("callhandler");
+  ASSERT_NE(callhandler, 0);
+  ASSERT_EQ(kill(std::stoi(FileText(Gta02("run/callhandler.watch"))), SIGKILL), 0);
+  ASSERT_EQ(kill(callhandler, SIGKILL), 0);
+  std::string said = Script("start.sh");
+  EXPECT_NE(said.find("the phone ran without callhandler"), std::string::npos) << said;
+  EXPECT_NE(said.find("the phone runs"), std::string::npos) << said;
+  for (const char* name : {"callhandler", "notifier", "smsreader", "launcher", "modembridge"})
+    EXPECT_NE(Find(name), 0) << name;
+  EXPECT_NE(Find("framefan", "modem"), 0);
+  std::vector<rig::ProcessInfo> processes = rig::ProcessesUsing(root_.string());
+  EXPECT_EQ(std::count_if(processes.begin(), processes.end(),
+                          [](const rig::ProcessInfo& p) { return p.name == "callhandler"; }),
+            1);
+
+  // A whole phone is left alone.
+  EXPECT_NE(Script("start.sh").find("the phone runs already"), std::string::npos);
+}
+
+TEST_F(PhoneScriptsTest, StartReportsAProgramThatDiedAtStartUpWithItsLog) {
+  fs::remove(root_ / "bin/notifier");
+  std::ofstream(root_ / "bin/notifier")
+      << "#!/bin/sh\necho '201212081020 cannot open display' >&2\nexit 1\n";
+  fs::permissions(root_ / "bin/notifier", fs::perms::owner_all);
+
+  std::string said = Script("start.sh", 1);
+  EXPECT_NE(said.find("notifier ended at start-up (status 1)"), std::string::npos) << said;
+  EXPECT_NE(said.find("201212081020 cannot open display"), std::string::npos) << said;
+  EXPECT_EQ(said.find("callhandler ended"), std::string::npos) << said;
+}
+
+}  // namespace
