@@ -140,7 +140,19 @@ TEST_F(DemoTest, WalksThroughThePhoneAndLeavesNothingRunning) {
   EXPECT_FALSE(fs::exists(run_ / "home/gta02/notify/NotifyPipe"));
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(run_))
     EXPECT_FALSE(entry.is_fifo()) << entry.path();
-  EXPECT_TRUE(rig::ProcessesUsing(run_).empty());
+  EXPECT_TRUE(rig::ProcessesUsing(run_.string()).empty());
+}
+
+// Ctrl-C, once the phone runs: the terminal signals the demo and whatever
+// runs in the foreground with it.
+TEST_F(DemoTest, EndsOnInterruptWithEverythingItStarted) {
+  rig::Process demo({"/bin/sh", DEMO_PATH, "-H", "-p", DEMO_PROGRAMS, run_.string()});
+  ASSERT_TRUE(demo.WaitForStderr("01-notice.png", 300));
+  demo.Kill(SIGINT);
+  EXPECT_EQ(demo.WaitForExit(120), 130) << demo.Stderr();
+  EXPECT_TRUE(rig::ProcessesUsing(run_.string()).empty());
+  EXPECT_FALSE(fs::exists(run_ / "home/gta02/run"));
+  EXPECT_FALSE(fs::exists(run_ / "console"));
 }
 
 }  // namespace
