@@ -38,10 +38,7 @@ class PhoneScriptsTest : public ::testing::Test {
     for (const char* name : {"modembridge", "callhandler", "notifier", "smsreader", "launcher"})
       fs::create_symlink(IDLE_PROGRAM_PATH, root_ / "bin" / name);
     fs::create_symlink(FRAMEFAN_PATH, root_ / "bin/framefan");
-    rig::Process install({"/bin/sh", INSTALL_SCRIPTS_PATH, "-b", (root_ / "bin").string(), "-m",
-                          (root_ / "modem").string(), "-w", (root_ / "work").string()},
-                         Home());
-    ASSERT_EQ(install.WaitForExit(), 0) << install.Stderr();
+    Install({"-m", (root_ / "modem").string()});
   }
   void TearDown() override {
     Script("stop.sh");
@@ -50,6 +47,14 @@ class PhoneScriptsTest : public ::testing::Test {
       EXPECT_FALSE(entry.is_fifo()) << entry.path();
     EXPECT_FALSE(fs::exists(root_ / "home/gta02/run"));
     if (!HasFailure()) fs::remove_all(root_);
+  }
+
+  void Install(std::vector<std::string> options) {
+    std::vector<std::string> argv = {"/bin/sh", INSTALL_SCRIPTS_PATH, "-b",
+                                     (root_ / "bin").string(), "-w", (root_ / "work").string()};
+    argv.insert(argv.end(), options.begin(), options.end());
+    rig::Process install(argv, Home());
+    ASSERT_EQ(install.WaitForExit(), 0) << install.Stderr();
   }
 
   rig::EnvVars Home() const { return {{"HOME", (root_ / "home").string()}}; }
@@ -62,13 +67,17 @@ class PhoneScriptsTest : public ::testing::Test {
     return script.Stderr();
   }
 
-  // The phone's process of that name (and tag, for the two fans); 0 if none.
-  pid_t Find(const std::string& name, const std::string& tag = "") const {
+  // The phone's process of that name (and argument, for the two fans' tags);
+  // pid 0 if none.
+  rig::ProcessInfo Running(const std::string& name, const std::string& arg = "") const {
     for (const rig::ProcessInfo& process : rig::ProcessesUsing(root_.string()))
       if (process.name == name &&
-          (tag.empty() || std::count(process.args.begin(), process.args.end(), tag)))
-        return process.pid;
-    return 0;
+          (arg.empty() || std::count(process.args.begin(), process.args.end(), arg)))
+        return process;
+    return {0, "", {}};
+  }
+  pid_t Find(const std::string& name, const std::string& arg = "") const {
+    return Running(name, arg).pid;
   }
 
   // Waits until a process of that name other than `old` works in the phone.
@@ -135,6 +144,19 @@ TEST_F(PhoneScriptsTest, StartReportsAProgramThatDiedAtStartUpWithItsLog) {
   EXPECT_NE(said.find("notifier ended at start-up (status 1)"), std::string::npos) << said;
   EXPECT_NE(said.find("201212081020 cannot open display"), std::string::npos) << said;
   EXPECT_EQ(said.find("callhandler ended"), std::string::npos) << said;
+}
+
+TEST_F(PhoneScriptsTest, TheModemSideIsTheOneThatPhoneConfNames) {
+  fs::create_symlink(IDLE_PROGRAM_PATH, root_ / "bin/mmbridge");
+  Install({"-s", "mmbridge", "-m", "2"});
+  Script("start.sh");
+  EXPECT_EQ(Running("mmbridge").args,
+            (std::vector<std::string>{(root_ / "bin/mmbridge").string(), "2"}));
+  EXPECT_EQ(Find("modembridge"), 0);
+  Install({"-s", "mmbridge"});
+  Script("stop.sh");
+  Script("start.sh");
+  EXPECT_EQ(Running("mmbridge").args.size(), 1u) << "no modem named: the first";
 }
 
 }  // namespace
