@@ -150,6 +150,7 @@ void HandleTextMessageFrame() {
 
 int main() {
   OpenStandardStreams();
+  IgnoreBrokenPipe();
   if (atexit(RestoreInputMode) != 0) fputs("Cleanup function not registered\n", stderr);
   UsePhoneFont(kFontPattern40);
   signal(SIGCHLD, SIG_IGN);
