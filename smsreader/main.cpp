@@ -157,6 +157,7 @@ int main() {
   LogCurrentTime();
   SetInputMode();
   FillContactBook();
+  if (!PrepareMessageDirectory()) exit(1);
   ImportTextMessageFile();
   for (;;) {
     HandleTextMessageFrame();
