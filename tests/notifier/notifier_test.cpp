@@ -113,13 +113,13 @@ TEST_F(NotifierTest, AnAnsweredCallKeepsNoAlertThatCouldHangItUp) {
   VibratorPipes vibrator(first_dir);
   Start();
   ASSERT_TRUE(Send(kCallNew + kSmsNew + kCallNew));
-  ASSERT_TRUE(notifier->WaitFor([&] { return Logged("Reading NewFrame") == 4; }));
+  ASSERT_TRUE(notifier->WaitFor([&] { return Logged("Reading NewFrame") >= 4; }));
   ASSERT_TRUE(xrig::WaitFor([&] { return !alsa->CaptureBytes().empty(); })) << "ringing";
   ASSERT_TRUE(Send(Frame({"call", "accept", "+32112233445"})));
   ASSERT_TRUE(xrig::WaitFor([&] { return rig::CountChildren(notifier->Pid()) == 0; }))
       << "an alert child outlived the accept";
   ASSERT_TRUE(Send(SwitchTo("3")));  // its handling collects what the children wrote
-  ASSERT_TRUE(notifier->WaitFor([&] { return Logged("Reading NewFrame") == 6; }));
+  ASSERT_TRUE(notifier->WaitFor([&] { return Logged("Reading NewFrame") >= 6; }));
   EXPECT_EQ(notifier->Stdout(), "") << "no call stop frame";
   EXPECT_LT(alsa->CaptureBytes().size(), size_t(RingtoneLength[kCallRingtone]));
 }
