@@ -116,6 +116,7 @@ int HandleCallFrame() {
 
 int main() {
   OpenStandardStreams();
+  IgnoreBrokenPipe();
   SetInputMode();
   FillContactBook();
   while (HandleCallFrame()) {

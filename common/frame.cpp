@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "program.h"
+
 char NewFrame[kFrameBufferSize];
 char TmpChar[2];
 
@@ -158,11 +160,23 @@ const char* TextOrEmpty(const FrameText& text) { return text ? text->c_str() : "
 
 constexpr char kDelimiters[] = {STX, US, ETX, '\0'};
 
+// The error of the last frame write that failed, 0 once one succeeds.
+int FrameWriteError = 0;
+
+// A reader that has gone stays gone: the failure is said once, not for
+// every frame that follows, and again only after a write has worked.
+void NoteFrameWrite(int error) {
+  if (error != 0 && error != FrameWriteError)
+    fprintf(stderr, "201212081403 frames cannot be written (%s), dropped until a write works\n",
+            strerror(error));
+  FrameWriteError = error;
+}
+
 // One whole frame on standard output. A field holding a delimiter, or a
 // frame too long for a reader's buffer, would reach the reader as a broken
 // frame: it is refused with a log line and nothing is written. The stream
-// is flushed before and after, so the frame leaves in one write and never
-// shares it with output of a parent or child.
+// is flushed before, and the frame leaves in one write of its own, so it
+// never shares one with output of a parent or child.
 void PutFrame(std::initializer_list<const char*> fields) {
   std::string frame(1, STX);
   for (const char* field : fields) {
@@ -181,8 +195,7 @@ void PutFrame(std::initializer_list<const char*> fields) {
     return;
   }
   fflush(stdout);
-  fwrite(frame.data(), 1, frame.size(), stdout);
-  fflush(stdout);
+  NoteFrameWrite(WriteAll(STDOUT_FILENO, frame));
 }
 
 termios KeptInputMode;

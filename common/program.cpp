@@ -17,6 +17,8 @@ void OpenStandardStreams() {
   }
 }
 
+void IgnoreBrokenPipe() { signal(SIGPIPE, SIG_IGN); }
+
 pid_t ForkReapedChild(const char* failure, FILE* report) {
   signal(SIGCHLD, SIG_IGN);
   pid_t pid = fork();

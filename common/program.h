@@ -13,6 +13,11 @@
 // standard stream. The first call in every program's main.
 void OpenStandardStreams();
 
+// For the programs that run for ever: a reader of their output that has
+// gone (its pipe broken) must not end them. The frame writers say so
+// instead, once.
+void IgnoreBrokenPipe();
+
 // Forks a child that nobody waits for: SIGCHLD is ignored first, so the
 // system reaps it when it ends. A failed fork ends the program with status
 // 1 after the line `failure` on `report`. Returns 0 in the child and the

@@ -116,6 +116,7 @@ bool ReadSome(int fd, std::string* bytes) {
 
 int main(int argc, char** argv) {
   OpenStandardStreams();
+  IgnoreBrokenPipe();
   if (argc != 2) {
     fputs("usage: modembridge DEVICE\n", stderr);
     return 1;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 #include "frame.h"
 #include "program.h"
@@ -23,6 +24,9 @@ namespace {
 ProfileState Profiles;
 pid_t VibratePid = 0;
 pid_t RingTonePid = 0;
+// Every alert child started and not yet found ended: stopping the alerts
+// ends them all, not only the last pair.
+std::vector<pid_t> AlertPids;
 bool InputEnded = false;
 
 constexpr useconds_t kPassPause = 10000;
@@ -94,14 +98,25 @@ pid_t StartRingToneChild(int index) {
   std::exit(0);
 }
 
-// Only a child still running is signalled: an ended one was reaped by the
-// system, and an id of 0 names no child at all.
-void StopAlerts(pid_t vibratePid, pid_t ringTonePid) {
-  std::fprintf(stderr, "201202231530 VibratePid is %i, RingTonePid is %i\n", vibratePid,
-               ringTonePid);
+// An ended child was reaped by the system: the query fails for it.
+bool StillRuns(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
+
+void StartAlerts(int ringtone) {
+  std::erase_if(AlertPids, [](pid_t pid) { return !StillRuns(pid); });
+  VibratePid = StartVibrateChild();
+  RingTonePid = StartRingToneChild(ringtone);
+  AlertPids.insert(AlertPids.end(), {VibratePid, RingTonePid});
+}
+
+// Every alert child still running is ended; a ringtone child ended so
+// writes no call stop frame.
+void StopAlerts() {
+  std::fprintf(stderr, "201202231530 VibratePid is %i, RingTonePid is %i\n", VibratePid,
+               RingTonePid);
   VibratorOff();
-  for (pid_t pid : {vibratePid, ringTonePid})
-    if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) kill(pid, SIGTERM);
+  for (pid_t pid : AlertPids)
+    if (StillRuns(pid)) kill(pid, SIGTERM);
+  AlertPids.clear();
 }
 
 // The lines one under another, 100 pixels apart, for 50 seconds, drawn
@@ -133,11 +148,8 @@ void HandleNotifyFrame() {
   if (result != 0) return;
 
   FrameEffect effect = ApplyNotifyFrame(Profiles, ClassifyFrame(NewFrame), NewFrame);
-  if (effect.stop_alerts) StopAlerts(VibratePid, RingTonePid);
-  if (effect.ringtone != kNoRingtone) {
-    VibratePid = StartVibrateChild();
-    RingTonePid = StartRingToneChild(effect.ringtone);
-  }
+  if (effect.stop_alerts) StopAlerts();
+  if (effect.ringtone != kNoRingtone) StartAlerts(effect.ringtone);
   if (effect.show_notice) DisplayMessage(kStartUpNotice);
 }
 
@@ -145,6 +157,7 @@ void HandleNotifyFrame() {
 
 int main() {
   OpenStandardStreams();
+  IgnoreBrokenPipe();
   SetInputMode();
   for (;;) {
     HandleNotifyFrame();

@@ -150,12 +150,14 @@ void HandleTextMessageFrame() {
 
 int main() {
   OpenStandardStreams();
+  IgnoreBrokenPipe();
   if (atexit(RestoreInputMode) != 0) fputs("Cleanup function not registered\n", stderr);
   UsePhoneFont(kFontPattern40);
   signal(SIGCHLD, SIG_IGN);
   LogCurrentTime();
   SetInputMode();
   FillContactBook();
+  if (!PrepareMessageDirectory()) exit(1);
   ImportTextMessageFile();
   for (;;) {
     HandleTextMessageFrame();

@@ -3,44 +3,72 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <glob.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "contacts.h"
 #include "program.h"
 
-const char TextMessageDirName[] = TEXT_MESSAGE_DIR;
+// A test build keeps its messages in a directory of its own.
+#ifdef TEXT_MESSAGE_DIR
+std::string TextMessageDirName = TEXT_MESSAGE_DIR;
+#else
+std::string TextMessageDirName;
+#endif
 TextMessage TextMessageTable[kTextMessageSlots];
 
 namespace {
 
+// Files other than TextMessage_n that message n was imported from: a
+// delete removes them too, or the message would come back at the next
+// start, and a save of a newer message n removes them as stale.
+std::vector<std::string> ImportedFrom[kTextMessageSlots];
+
 constexpr char kDelimiters[] = {STX, US, ETX, '\0'};
 
 std::string TextMessageFilePath(int n) {
-  return std::string(TextMessageDirName) + "/TextMessage_" + std::to_string(n);
+  return TextMessageDirName + "/TextMessage_" + std::to_string(n);
 }
 
 // Where a file is written before it replaces TextMessage_n. Its name lies
 // outside the pattern of the message files, so a leftover of a crash is
 // never imported; the next save of the same number reuses it.
 std::string TemporaryPath(int n) {
-  return std::string(TextMessageDirName) + "/.TextMessage_" + std::to_string(n) + ".new";
+  return TextMessageDirName + "/.TextMessage_" + std::to_string(n) + ".new";
 }
 
-// The message directory, opened as a directory; ends the program with the
-// given report when it cannot be.
+// The message directory, opened as a directory; -1 after the given report
+// when it cannot be.
 int OpenMessageDir(const char* failure) {
-  int dir = open(TextMessageDirName, O_RDONLY | O_DIRECTORY);
-  if (dir < 0) {
-    perror(failure);
-    exit(1);
-  }
+  int dir = open(TextMessageDirName.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dir < 0) perror(failure);
   return dir;
+}
+
+// ---- The directory ----
+
+// HOME, else the password database's entry; nullptr when neither has one.
+const char* HomeDirectory() {
+  const char* home = getenv("HOME");
+  if (home != nullptr && *home != '\0') return home;
+  const passwd* user = getpwuid(getuid());
+  return user != nullptr ? user->pw_dir : nullptr;
+}
+
+// Made for the owner alone; one that exists is left as it is.
+bool MakeMissingDirectory(const std::string& path) {
+  if (access(path.c_str(), F_OK) == 0 || mkdir(path.c_str(), 0700) == 0) return true;
+  fprintf(stderr, "201212081601 cannot create %s: %s\n", path.c_str(), strerror(errno));
+  return false;
 }
 
 // ---- Import ----
@@ -52,9 +80,11 @@ bool IsRegularFile(int fd, const char* path) {
   return false;
 }
 
-void TakeImported(const TextMessage& message) {
-  if (TextMessageNrInTable(message.TextMessageNr) && TextMessageComplete(message))
-    TextMessageTable[message.TextMessageNr] = message;
+void TakeImported(const TextMessage& message, const char* path) {
+  const int32_t n = message.TextMessageNr;
+  if (!TextMessageNrInTable(n) || !TextMessageComplete(message)) return;
+  TextMessageTable[n] = message;
+  if (path != TextMessageFilePath(n)) ImportedFrom[n].push_back(path);
 }
 
 // Reads one message file into the slot its frame names. A file that holds
@@ -70,7 +100,7 @@ void ImportFile(const char* path) {
   }
   bool got_frame = IsRegularFile(fd, path) && ReadFrame(fd) == 0;
   if (close(fd) != 0) perror("20111026 ImportTextMessageFile closing message file failed\n");
-  if (got_frame) TakeImported(SplitTextMessageFrame(NewFrame));
+  if (got_frame) TakeImported(SplitTextMessageFrame(NewFrame), path);
   LogCurrentTime();
   fprintf(stderr, "TextMessageFile is %s\n", path);
 }
@@ -109,10 +139,10 @@ int WriteAndSync(int fd, const std::string& bytes) {
 }
 
 // Replaces message n's file with bytes: they go to a temporary file that a
-// rename puts in place in one step, so a crash at any moment leaves either
-// the old file or the new one whole. Returns 0, or the errno of the step
-// that failed; the old file then stays as it was. A temporary file that
-// cannot be created ends the program.
+// rename puts in place in one step, so a crash or a full disk at any moment
+// leaves either the old file or the new one whole. Returns 0, or the errno
+// of the step that failed; the old file then stays as it was. A temporary
+// file that cannot be created is reported here and gives -1.
 int ReplaceMessageFile(int dir, int n, const std::string& bytes) {
   std::string path = TextMessageFilePath(n), temporary = TemporaryPath(n);
   int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
@@ -120,7 +150,7 @@ int ReplaceMessageFile(int dir, int n, const std::string& bytes) {
     LogCurrentTime();
     fputs(path.c_str(), stderr);
     perror("201110261220 opening TextMessageFile failed\n");
-    exit(1);
+    return -1;
   }
   int error = WriteAndSync(fd, bytes);
   if (close(fd) != 0 && error == 0) error = errno;
@@ -132,7 +162,82 @@ int ReplaceMessageFile(int dir, int n, const std::string& bytes) {
   return error;
 }
 
+// Writes message n's file in place of the one it had; false after the log
+// lines of the step that failed.
+bool WriteMessageFile(int n, const std::string& bytes) {
+  int dir = OpenMessageDir("201110261253 opening TextMessageDirName failed\n");
+  if (dir < 0) return false;
+  int error = ReplaceMessageFile(dir, n, bytes);
+  close(dir);
+  if (error > 0) {
+    LogCurrentTime();
+    errno = error;
+    perror("201110261236 TextMessageFile cant be saved (disk full?)\n");
+    fputs(TextMessageFilePath(n).c_str(), stderr);
+  }
+  return error == 0;
+}
+
+// Removes the file; false after the log lines when it stays. One already
+// gone counts as removed.
+bool RemoveFile(const std::string& path) {
+  if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+  int error = errno;
+  time_t now = time(nullptr);
+  fprintf(stderr, "%s ", ctime(&now));
+  fprintf(stderr, "%s\n", path.c_str());
+  errno = error;
+  perror("2011112161220 deleting TextMessageFile failed\n");
+  return false;
+}
+
+// Removes the files; those that stay are kept in the list.
+void RemoveFiles(std::vector<std::string>& paths) { std::erase_if(paths, RemoveFile); }
+
+bool ImportedFromFile(const std::string& path) {
+  for (const std::vector<std::string>& files : ImportedFrom)
+    if (std::find(files.begin(), files.end(), path) != files.end()) return true;
+  return false;
+}
+
+// TextMessage_n may hold another message m, imported from it. Before it is
+// replaced or removed, m moves to a file of its own, so that nothing of a
+// message stored is lost. False, leaving TextMessage_n alone, when m
+// cannot move: its own file name holds yet another message, or the write
+// failed.
+bool FreeFileName(int n) {
+  const std::string path = TextMessageFilePath(n);
+  for (int m = 0; m < kTextMessageSlots; ++m) {
+    std::vector<std::string>& files = ImportedFrom[m];
+    if (m == n || std::find(files.begin(), files.end(), path) == files.end()) continue;
+    const TextMessage& held = TextMessageTable[m];
+    if (held.TextMessageBody) {
+      if (ImportedFromFile(TextMessageFilePath(m))) {
+        fprintf(stderr, "201212081604 %s holds message %i, whose own file holds another\n",
+                path.c_str(), m);
+        return false;
+      }
+      if (!WriteMessageFile(m, TextMessageFileBytes(held))) return false;
+    }
+    std::erase(files, path);
+  }
+  return true;
+}
+
 }  // namespace
+
+bool PrepareMessageDirectory() {
+  if (TextMessageDirName.empty()) {
+    const char* home = HomeDirectory();
+    if (home == nullptr) {
+      fputs("201212081600 no home directory for the messages\n", stderr);
+      return false;
+    }
+    TextMessageDirName = std::string(home) + "/gta02/messages";
+    if (!MakeMissingDirectory(std::string(home) + "/gta02")) return false;
+  }
+  return MakeMissingDirectory(TextMessageDirName);
+}
 
 void LogCurrentTime() {
   time_t now = time(nullptr);
@@ -165,18 +270,19 @@ bool TextMessageComplete(const TextMessage& m) {
 }
 
 int ImportTextMessageFile() {
-  DIR* dir = opendir(TextMessageDirName);
+  DIR* dir = opendir(TextMessageDirName.c_str());
   if (dir == nullptr) {
-    fprintf(stderr, "201111211143 %s\n", TextMessageDirName);
+    fprintf(stderr, "201111211143 %s\n", TextMessageDirName.c_str());
     perror("201110221309 opening TextMessageDirName failed\n");
     exit(1);
   }
   closedir(dir);
-  std::string pattern = std::string(TextMessageDirName) + "/TextMessage_*";
+  for (std::vector<std::string>& files : ImportedFrom) files.clear();
+  std::string pattern = TextMessageDirName + "/TextMessage_*";
   glob_t found;
   if (glob(pattern.c_str(), GLOB_ERR, nullptr, &found) != 0) {
     perror("201110221326 no TextMessageFiles found\n");
-    fprintf(stderr, "Used directory: %s\n", TextMessageDirName);
+    fprintf(stderr, "Used directory: %s\n", TextMessageDirName.c_str());
     globfree(&found);
     return 0;
   }
@@ -190,25 +296,22 @@ bool ReceiveTextMessage(const TextMessage& message) {
   if (!TextMessageNrInTable(n) || !TextMessageComplete(message)) return false;
   // The whole bodies are compared: a long body that differs only near its
   // end is another message.
-  if (TextMessageTable[n].TextMessageBody == message.TextMessageBody) return true;
-  TextMessageTable[n] = message;
-  SaveTextMessageFile(n);
+  if (TextMessageTable[n].TextMessageBody != message.TextMessageBody) SaveTextMessageFile(message);
   return true;
 }
 
-int SaveTextMessageFile(int n) {
-  const TextMessage& slot = TextMessageTable[n];
-  LogNewMessage(slot);
-  int dir = OpenMessageDir("201110261253 opening TextMessageDirName failed\n");
-  int error = ReplaceMessageFile(dir, n, TextMessageFileBytes(slot));
-  close(dir);
-  if (error != 0) {
-    LogCurrentTime();
-    errno = error;
-    perror("201110261236 TextMessageFile cant be saved (disk full?)\n");
-    fputs(TextMessageFilePath(n).c_str(), stderr);
+int SaveTextMessageFile(const TextMessage& message) {
+  const int n = message.TextMessageNr;
+  LogNewMessage(message);
+  if (!FreeFileName(n) || !WriteMessageFile(n, TextMessageFileBytes(message))) {
+    // Unannounced, the message is not taken for stored: the same message
+    // delivered again is saved again.
+    fprintf(stderr, "201212081602 message %i not saved, no new frame\n", n);
+    return -1;
   }
-  TextMessage announced = slot;
+  TextMessageTable[n] = message;
+  RemoveFiles(ImportedFrom[n]);
+  TextMessage announced = message;
   announced.TextAction = "new";
   WriteSmsFrame(announced);
   return 0;
@@ -217,7 +320,10 @@ int SaveTextMessageFile(int n) {
 bool DeleteTextMessage(const TextMessage& message) {
   int32_t n = message.TextMessageNr;
   if (!TextMessageNrInTable(n) || !TextMessageComplete(message)) return false;
-  DeleteTextMessageFile(n);
+  if (DeleteTextMessageFile(n) != 0) {
+    fprintf(stderr, "201212081603 message %i not deleted here, it stays\n", static_cast<int>(n));
+    return true;
+  }
   TextMessage& slot = TextMessageTable[n];
   slot = message;
   slot.TextAction = "deleted";
@@ -225,22 +331,17 @@ bool DeleteTextMessage(const TextMessage& message) {
   return true;
 }
 
-void DeleteTextMessageFile(int n) {
-  close(OpenMessageDir("2011112161253 opening TextMessageDirName failed\n"));
-  std::string path = TextMessageFilePath(n);
-  if (unlink(path.c_str()) == 0) return;
+int DeleteTextMessageFile(int n) {
+  int dir = OpenMessageDir("2011112161253 opening TextMessageDirName failed\n");
+  if (dir < 0) return -1;
+  close(dir);
+  const std::string path = TextMessageFilePath(n);
   // The modem side may confirm a deletion twice; the message is gone either way.
-  if (errno == ENOENT) {
+  if (ImportedFrom[n].empty() && access(path.c_str(), F_OK) != 0 && errno == ENOENT)
     fprintf(stderr, "201212091502 %s was already gone\n", path.c_str());
-    return;
-  }
-  int error = errno;
-  time_t now = time(nullptr);
-  fprintf(stderr, "%s ", ctime(&now));
-  fprintf(stderr, "%s\n", path.c_str());
-  errno = error;
-  perror("2011112161220 deleting TextMessageFile failed\n");
-  exit(1);
+  if (!FreeFileName(n) || !RemoveFile(path)) return -1;
+  RemoveFiles(ImportedFrom[n]);
+  return ImportedFrom[n].empty() ? 0 : -1;
 }
 
 const TextMessage* LookUpTextMessage(int32_t n) {

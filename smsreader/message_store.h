@@ -4,11 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "frame.h"
 
-// The directory of the message files, fixed when the store is built.
-extern const char TextMessageDirName[];
+// The directory of the message files: gta02/messages in the user's home,
+// found by PrepareMessageDirectory (a test build fixes another one).
+extern std::string TextMessageDirName;
+
+// Finds the message directory and creates it, and gta02 above it, for the
+// owner alone when it is missing. False, after a log line, when there is
+// no home to put it in or it cannot be created.
+bool PrepareMessageDirectory();
 
 inline constexpr int kTextMessageSlots = 99;
 // Slot n holds message n while its TextMessageBody is present.
@@ -18,21 +25,26 @@ extern TextMessage TextMessageTable[kTextMessageSlots];
 // the directory or a message file cannot be opened.
 int ImportTextMessageFile();
 
-// Receive: a retrieved message takes its slot, its file is saved and "new"
-// is written when the slot is empty or holds another body. False, after a
-// log line, for a record without a slot or with a field missing: nothing is
-// stored, and the caller shows nothing.
+// Receive: a retrieved message is saved when its slot is empty or holds
+// another body; only a message saved takes its slot and is announced with
+// "new". True when the message is to be shown: also after a save that
+// failed, which leaves the slot and its file as they were. False, after a
+// log line, for a record without a slot or with a field missing.
 bool ReceiveTextMessage(const TextMessage& message);
-// Writes slot n (a held slot) to its file and writes the "new" frame.
-// Returns 0; ends the program when the file cannot be created.
-int SaveTextMessageFile(int n);
+// Saves the message as the file of its number; on success its slot takes
+// it, older files of that number go, and the "new" frame is written.
+// 0, or -1 after log lines when it could not be saved.
+int SaveTextMessageFile(const TextMessage& message);
 
-// Delete: the message's file goes and its slot empties, keeping the record's
-// other fields with the action "deleted". False as for Receive.
+// Delete: every file message n came from goes, then its slot empties,
+// keeping the record's other fields with the action "deleted". True when
+// the message is to be shown, also when a file stayed (the slot then stays
+// too); false as for Receive.
 bool DeleteTextMessage(const TextMessage& message);
-// Removes the file of message n. A file that is already gone is logged and
-// passed over; any other failure ends the program.
-void DeleteTextMessageFile(int n);
+// Removes the files of message n: TextMessage_n and any other it was
+// imported from. Files already gone are passed over. 0, or -1 after log
+// lines when one could not be removed.
+int DeleteTextMessageFile(int n);
 
 // Look up: slot n when it is held, else nullptr.
 const TextMessage* LookUpTextMessage(int32_t n);

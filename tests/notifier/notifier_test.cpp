@@ -106,6 +106,43 @@ TEST_F(NotifierTest, ProfileOneVibratesOnlyAndCallAcceptEndsTheRinging) {
   EXPECT_EQ(notifier->Stdout(), "") << "no call stop frame";
 }
 
+// The ringing of a call, whichever frames come meanwhile, is the only alert
+// while it rings and ends for good when the call is answered: no ringtone
+// child is left to hang the answered call up.
+TEST_F(NotifierTest, AnAnsweredCallKeepsNoAlertThatCouldHangItUp) {
+  VibratorPipes vibrator(first_dir);
+  Start();
+  ASSERT_TRUE(Send(kCallNew + kSmsNew + kCallNew));
+  ASSERT_TRUE(notifier->WaitFor([&] { return Logged("Reading NewFrame") >= 4; }));
+  ASSERT_TRUE(xrig::WaitFor([&] { return !alsa->CaptureBytes().empty(); })) << "ringing";
+  ASSERT_TRUE(Send(Frame({"call", "accept", "+32112233445"})));
+  ASSERT_TRUE(xrig::WaitFor([&] { return rig::CountChildren(notifier->Pid()) == 0; }))
+      << "an alert child outlived the accept";
+  ASSERT_TRUE(Send(SwitchTo("3")));  // its handling collects what the children wrote
+  ASSERT_TRUE(notifier->WaitFor([&] { return Logged("Reading NewFrame") >= 6; }));
+  EXPECT_EQ(notifier->Stdout(), "") << "no call stop frame";
+  EXPECT_LT(alsa->CaptureBytes().size(), size_t(RingtoneLength[kCallRingtone]));
+}
+
+// A call's end gives back only the profile that a call began with: not the
+// initial 0 after a refused dial, nor the silenced one after a waiting call.
+TEST_F(NotifierTest, OnlyACallThatBeganGivesItsProfileBack) {
+  VibratorPipes vibrator(first_dir);
+  auto vibrations = [&] {
+    const std::string on = vibrator.Written().substr(0, vibrator.Written().find('/'));
+    int n = 0;
+    for (size_t at = 0; (at = on.find("300", at)) != std::string::npos; at += 3) ++n;
+    return n;
+  };
+  Start();
+  const std::string stopped = Frame({"call", "stopped", "+32112233445"});
+  ASSERT_TRUE(Send(SwitchTo("1") + stopped + kCallNew));
+  ASSERT_TRUE(xrig::WaitFor([&] { return vibrations() == 1; })) << "the call is silent";
+  ASSERT_TRUE(Send(Frame({"call", "accept", "+32112233445"}) + kCallNew + stopped + kSmsNew));
+  ASSERT_TRUE(xrig::WaitFor([&] { return vibrations() == 2; })) << "the message is silent";
+  EXPECT_TRUE(notifier->WaitFor([&] { return Logged(kNever) == 2; })) << "vibration only";
+}
+
 // Voluntary context switches of a process: one per wake from a sleep.
 long Wakeups(pid_t pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");

@@ -14,12 +14,31 @@ std::string Frame(const std::string& type, const std::string& action, const std:
 }
 std::string SwitchTo(const std::string& profile) { return Frame("notify", "switchtoprofile", profile); }
 
+struct Step {
+  std::string frame;
+  int profile, saved;
+  std::string effect;
+};
+
+std::string Describe(const FrameEffect& e) {
+  std::string effect = e.stop_alerts ? "stop" : e.show_notice ? "notice" : "";
+  if (e.ringtone != kNoRingtone) effect += (effect.empty() ? "ring " : " ring ") + std::to_string(e.ringtone);
+  return effect;
+}
+
+// Applies the frames in turn to a fresh state, checking each one's result.
+template <size_t n>
+void RunSteps(const Step (&steps)[n]) {
+  ProfileState state;
+  for (const Step& step : steps) {
+    FrameEffect e = ApplyNotifyFrame(state, ClassifyFrame(step.frame.c_str()), step.frame.c_str());
+    EXPECT_EQ(Describe(e), step.effect) << step.frame;
+    EXPECT_EQ(state.Profile, step.profile) << step.frame;
+    EXPECT_EQ(state.SavedProfile, step.saved) << step.frame;
+  }
+}
+
 TEST(NotifierProfile, FramesInTurnSetSaveAndRestoreTheProfile) {
-  struct Step {
-    std::string frame;
-    int profile, saved;
-    std::string effect;
-  };
   const Step steps[] = {
       {Frame("sms", "new", "+32112233445"), 3, 0, "ring 0"},
       {Frame("call", "new", "+32112233445"), 3, 3, "ring 1"},
@@ -41,16 +60,35 @@ TEST(NotifierProfile, FramesInTurnSetSaveAndRestoreTheProfile) {
       {"junk\x03", 0, 1, ""},
       {"", 0, 1, ""},  // a quiet minute
   };
-  ProfileState state;
-  for (const Step& step : steps) {
-    FrameEffect e = ApplyNotifyFrame(state, ClassifyFrame(step.frame.c_str()), step.frame.c_str());
-    std::string effect = e.stop_alerts ? "stop" : e.show_notice ? "notice" : "";
-    if (e.ringtone != kNoRingtone) effect += "ring " + std::to_string(e.ringtone);
-    EXPECT_EQ(effect, step.effect) << step.frame;
-    EXPECT_EQ(state.Profile, step.profile) << step.frame;
-    EXPECT_EQ(state.SavedProfile, step.saved) << step.frame;
-  }
+  RunSteps(steps);
   EXPECT_TRUE(VibratesAt(1) && !RingsAt(1) && RingsAt(3) && !VibratesAt(0));
+}
+
+// Only a call that began gives a profile back, each call saves it once,
+// a ringing call keeps its alerts to itself, and a call that is up gets no
+// ringtone child that could hang it up.
+TEST(NotifierProfile, EachCallSavesAndRestoresTheProfileOnceAndKeepsItsAlerts) {
+  const std::string call_new = Frame("call", "new", "+32112233445");
+  const Step steps[] = {
+      {Frame("call", "stopped", "+1"), 3, 0, "stop"},  // a refused dial
+      {call_new, 3, 3, "ring 1"},
+      {Frame("sms", "new", "+1"), 3, 3, ""},
+      {call_new, 3, 3, "stop ring 1"},  // the first call ended unseen
+      {Frame("call", "accept", "+32112233445"), 0, 3, "stop"},
+      {call_new, 0, 3, ""},
+      {Frame("call", "started", "+1"), 0, 3, ""},
+      {Frame("call", "stopped", "+1"), 3, 3, "stop"},
+      {Frame("call", "accept", "+1"), 3, 3, "stop"},  // no call rings
+      {Frame("call", "stopped", "+1"), 3, 3, "stop"},
+      {SwitchTo("1"), 1, 3, ""},
+      {call_new, 1, 1, "ring 1"},
+      {Frame("call", "stop", "1234567890"), 1, 1, "stop"},  // its ringing played out
+      {Frame("sms", "new", "+1"), 1, 1, "ring 0"},
+      {call_new, 1, 1, "ring 1"},
+      {Frame("call", "started", "+1"), 0, 1, "stop"},
+      {Frame("call", "stopped", "+1"), 1, 1, "stop"},
+  };
+  RunSteps(steps);
 }
 
 }  // namespace

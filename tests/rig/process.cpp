@@ -66,6 +66,8 @@ void WriteAll(int fd, const char* text) {
 [[noreturn]] void ExecChild(int in, int out, int err, const char* dir,
                             char** argv, char** envp) {
   setpgid(0, 0);
+  // The program starts as from a shell, not with the test's SIGPIPE ignored.
+  signal(SIGPIPE, SIG_DFL);
   dup2(in, 0);
   dup2(out, 1);
   dup2(err, 2);

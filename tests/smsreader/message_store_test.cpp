@@ -6,6 +6,7 @@
 
 #include <map>
 #include <random>
+#include <set>
 
 #include "capture.h"
 #include "message_store.h"
@@ -62,7 +63,8 @@ TEST_F(StoreTest, NoFilesIsAnEmptyTableButAFileOrDirectoryThatCannotBeUsedIsFata
   ASSERT_EQ(symlink("nowhere", "messages/TextMessage_1"), 0);
   EXPECT_EXIT(ImportTextMessageFile(), testing::ExitedWithCode(1), "reading TextMessageFile failed");
   ASSERT_EQ(mkdir("messages/TextMessage_5", 0777), 0);
-  EXPECT_EXIT(DeleteTextMessageFile(5), testing::ExitedWithCode(1), "deleting TextMessageFile failed");
+  EXPECT_EQ(DeleteTextMessageFile(5), -1);
+  EXPECT_TRUE(Logged("2011112161220 deleting TextMessageFile failed\n: Is a directory"));
   std::filesystem::remove_all("messages");
   EXPECT_EXIT(ImportTextMessageFile(), testing::ExitedWithCode(1), "opening TextMessageDirName failed");
 }
@@ -79,14 +81,15 @@ TEST_F(StoreTest, ReceiveSavesNewAndChangedBodiesWholeAndDeleteEmptiesTheSlot) {
   EXPECT_TRUE(ReceiveTextMessage(Record("retrieved", 7, long_body + "1")));
   EXPECT_TRUE(ReceiveTextMessage(Record("retrieved", 7, long_body + "2")));  // differs at 171
   EXPECT_EQ(FileBytes(file), Sms("retrieved", 7, long_body + "2"));
-  // A save into a full disk keeps the old file.
+  // A save into a full disk keeps the old file, and the slot with it.
   ASSERT_EQ(symlink("/dev/full", "messages/.TextMessage_7.new"), 0);
   EXPECT_TRUE(ReceiveTextMessage(Record("retrieved", 7, "lost")));
   EXPECT_EQ(FileBytes(file), Sms("retrieved", 7, long_body + "2"));
+  EXPECT_EQ(LookUpTextMessage(7)->TextMessageBody, long_body + "2");
   EXPECT_TRUE(Logged("201110261236 TextMessageFile cant be saved (disk full?)\n: No space left on "
                      "device\nmessages/TextMessage_7"));
   EXPECT_EQ(out.Text(), Sms("new", 7, "fake") + Sms("new", 7, long_body + "1") +
-                            Sms("new", 7, long_body + "2") + Sms("new", 7, "lost"));
+                            Sms("new", 7, long_body + "2"));
 
   // Records without a slot or without a body leave no trace.
   EXPECT_FALSE(ReceiveTextMessage(Record("retrieved", 99, "x")));
@@ -99,6 +102,28 @@ TEST_F(StoreTest, ReceiveSavesNewAndChangedBodiesWholeAndDeleteEmptiesTheSlot) {
   EXPECT_TRUE(LookUpTextMessage(7) == nullptr && TextMessageTable[7].TextAction == "deleted");
   EXPECT_TRUE(DeleteTextMessage(Record("deleted", 7, "gone")));  // confirmed twice
   EXPECT_TRUE(Logged("201212091502 messages/TextMessage_7 was already gone\n"));
+}
+
+// Messages kept in files of other names: a delete removes the file a
+// message came from, a newer save removes the stale one, and a save or
+// delete of the number a file is named after first moves the message that
+// file holds to a file of its own.
+TEST_F(StoreTest, FilesOfOtherNamesGoWithTheirMessageAndTheirNameNeverLosesOne) {
+  rig::CapturedFd out(1);
+  const std::map<std::string, std::string> files = {
+      {"TextMessage_007", Sms("retrieved", 7, "seven")}, {"TextMessage_5", Sms("retrieved", 9, "nine")},
+      {"TextMessage_x", Sms("retrieved", 3, "three, old")}, {"TextMessage_2", Sms("retrieved", 4, "four")}};
+  for (const auto& [name, bytes] : files) std::ofstream("messages/" + name) << bytes;
+  EXPECT_EQ(ImportedBodies().size(), 4u);
+  EXPECT_TRUE(ReceiveTextMessage(Record("retrieved", 5, "five")));
+  EXPECT_TRUE(ReceiveTextMessage(Record("retrieved", 3, "three")));
+  EXPECT_TRUE(DeleteTextMessage(Record("deleted", 7, "seven")));
+  EXPECT_TRUE(DeleteTextMessage(Record("deleted", 2, "two")));
+  EXPECT_EQ(ImportedBodies(), (std::map<int, std::string>{{3, "three"}, {4, "four"}, {5, "five"}, {9, "nine"}}));
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator("messages")) names.insert(entry.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"TextMessage_3", "TextMessage_4", "TextMessage_5", "TextMessage_9"}));
+  EXPECT_EQ(out.Text(), Sms("new", 5, "five") + Sms("new", 3, "three"));
 }
 
 // A reader storing a burst of changing messages is killed at random moments;
