@@ -184,7 +184,12 @@ bool ReadStamp(PduReader& pdu, SmsTime* stamp) {
   // The zone's sign is bit 3, in the semi-octet of its tens.
   int quarters = SwappedDecimal(octets[6] & ~0x08);
   if (quarters < 0) return pdu.Refuse("time stamp not decimal");
-  *stamp = {2000 + fields[0], fields[1], fields[2], fields[3], fields[4], fields[5],
+  *stamp = {2000 + fields[0],
+            fields[1],
+            fields[2],
+            fields[3],
+            fields[4],
+            fields[5],
             octets[6] & 0x08 ? -quarters : quarters};
   if (stamp->month < 1 || stamp->month > 12 || stamp->day < 1 || stamp->day > 31 ||
       stamp->hour > 23 || stamp->minute > 59 || stamp->second > 59)
@@ -294,8 +299,12 @@ std::vector<std::u32string> SplitText(std::u32string_view text, int (*units_of)(
 }
 
 Octets ConcatenationHeader(const SmsPart& part) {
-  return {5, kConcatenated8, 3, static_cast<uint8_t>(part.reference),
-          static_cast<uint8_t>(part.total), static_cast<uint8_t>(part.number)};
+  return {5,
+          kConcatenated8,
+          3,
+          static_cast<uint8_t>(part.reference),
+          static_cast<uint8_t>(part.total),
+          static_cast<uint8_t>(part.number)};
 }
 
 UserData GsmUserData(std::u32string_view text, Octets header) {
@@ -327,7 +336,8 @@ std::vector<UserData> UserDataOfParts(std::u32string_view text, uint8_t referenc
   for (size_t i = 0; i < parts.size(); ++i) {
     Octets header;
     if (parts.size() > 1)
-      header = ConcatenationHeader({reference, static_cast<int>(parts.size()), static_cast<int>(i + 1)});
+      header =
+          ConcatenationHeader({reference, static_cast<int>(parts.size()), static_cast<int>(i + 1)});
     messages.push_back(gsm ? GsmUserData(parts[i], std::move(header))
                            : Ucs2UserData(parts[i], std::move(header)));
   }
@@ -343,8 +353,8 @@ Octets NumberValue(std::string_view digits) {
   Octets value((digits.size() + 1) / 2, 0xFF);
   for (size_t i = 0; i < digits.size(); ++i) {
     uint8_t semi_octet = static_cast<uint8_t>(kNumberDigits.find(digits[i]));
-    value[i / 2] = i % 2 == 0 ? (value[i / 2] & 0xF0) | semi_octet
-                              : (value[i / 2] & 0x0F) | semi_octet << 4;
+    value[i / 2] =
+        i % 2 == 0 ? (value[i / 2] & 0xF0) | semi_octet : (value[i / 2] & 0x0F) | semi_octet << 4;
   }
   return value;
 }
@@ -380,14 +390,12 @@ Octets ServiceCentre(std::string_view number) {
   return address;
 }
 
-uint8_t SwappedOctet(int value) {
-  return static_cast<uint8_t>(value / 10 % 10 | value % 10 << 4);
-}
+uint8_t SwappedOctet(int value) { return static_cast<uint8_t>(value / 10 % 10 | value % 10 << 4); }
 
 Octets Stamp(const SmsTime& stamp) {
   Octets octets;
-  for (int field : {stamp.year % 100, stamp.month, stamp.day, stamp.hour, stamp.minute,
-                    stamp.second})
+  for (int field :
+       {stamp.year % 100, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second})
     octets.push_back(SwappedOctet(field));
   octets.push_back(SwappedOctet(std::abs(stamp.zone_quarters)) |
                    (stamp.zone_quarters < 0 ? 0x08 : 0));
@@ -438,9 +446,9 @@ std::optional<SmsSubmit> DecodeSubmit(std::string_view hex, std::string* why) {
   if (!SkipServiceCentre(pdu) || !pdu.Take("first octet", &first)) return std::nullopt;
   SmsSubmit message;
   if ((first & 3) != kTypeSubmit) pdu.Refuse("not an SMS-SUBMIT");
-  if ((first & 3) != kTypeSubmit || !pdu.Take("message reference", &reference) || !ReadAddress(pdu, &message.recipient) ||
-      !pdu.Take("protocol identifier", &protocol) || !pdu.Take("data coding scheme", &coding) ||
-      !SkipValidityPeriod(pdu, first) ||
+  if ((first & 3) != kTypeSubmit || !pdu.Take("message reference", &reference) ||
+      !ReadAddress(pdu, &message.recipient) || !pdu.Take("protocol identifier", &protocol) ||
+      !pdu.Take("data coding scheme", &coding) || !SkipValidityPeriod(pdu, first) ||
       !ReadUserData(pdu, AlphabetOf(coding), first & kHeaderPresent, &message.text, &message.part))
     return std::nullopt;
   return message;
