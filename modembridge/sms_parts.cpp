@@ -16,6 +16,7 @@ bool IsPartOfMany(const SmsPart& part) {
 }  // namespace
 
 std::optional<JoinedMessage> SmsJoiner::Add(int index, SmsDeliver part) {
+  Forget(index);  // read again, or a new message in a slot used before
   if (!IsPartOfMany(part.part)) {
     part.part = SmsPart{};
     return JoinedMessage{std::move(part), {index}};

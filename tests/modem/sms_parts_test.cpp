@@ -101,6 +101,7 @@ TEST(SmsJoiner, ForgetsPartsGoneFromTheStorage) {
   joiner.Forget(2);  // its copy at 3 stands in for it
   joiner.Forget(42);
   EXPECT_FALSE(joiner.Add(4, Part("+3211", 7, 3, 3, U"c")));
+  EXPECT_FALSE(joiner.Add(4, Part("+3211", 7, 3, 3, U"c"))) << "the same part read again";
   std::optional<JoinedMessage> joined = joiner.Add(5, Part("+3211", 7, 3, 1, U"A"));
   ASSERT_TRUE(joined);
   EXPECT_EQ(joined->message.text, U"Abc");
