@@ -165,7 +165,7 @@ bool ReadAddress(PduReader& pdu, std::string* address) {
   if (!pdu.Take("address", &digits) || !pdu.Take("address", &type)) return false;
   if (digits > kMaxAddressDigits) return pdu.Refuse("address longer than 20 digits");
   if (!pdu.Take("address", (digits + 1) / 2, &value)) return false;
-  if ((type & kTypeOfNumberMask) == kAlphanumericNumber) {
+  if ((type & kTypeOfNumberMask) == kAlphanumericNumber) {  // septets in the semi-octets
     *address = CodePointsToLatin1(GsmText(UnpackSeptets(value, 0, digits * 4 / 7)));
   } else {
     *address = (type & kTypeOfNumberMask) == kInternationalNumber ? "+" : "";
@@ -189,13 +189,8 @@ bool ReadStamp(PduReader& pdu, SmsTime* stamp) {
   // The zone's sign is bit 3, in the semi-octet of its tens.
   int quarters = SwappedDecimal(octets[6] & ~0x08);
   if (quarters < 0) return pdu.Refuse("time stamp not decimal");
-  *stamp = {2000 + fields[0],
-            fields[1],
-            fields[2],
-            fields[3],
-            fields[4],
-            fields[5],
-            octets[6] & 0x08 ? -quarters : quarters};
+  const int zone = octets[6] & 0x08 ? -quarters : quarters;
+  *stamp = {2000 + fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], zone};
   if (stamp->month < 1 || stamp->month > 12 || stamp->day < 1 || stamp->day > 31 ||
       stamp->hour > 23 || stamp->minute > 59 || stamp->second > 59)
     return pdu.Refuse("time stamp out of range");
@@ -307,12 +302,8 @@ std::vector<std::u32string> SplitText(std::u32string_view text, int (*units_of)(
 }
 
 Octets ConcatenationHeader(const SmsPart& part) {
-  return {5,
-          kConcatenated8,
-          3,
-          static_cast<uint8_t>(part.reference),
-          static_cast<uint8_t>(part.total),
-          static_cast<uint8_t>(part.number)};
+  const auto octet = [](int value) { return static_cast<uint8_t>(value); };
+  return {5, kConcatenated8, 3, octet(part.reference), octet(part.total), octet(part.number)};
 }
 
 // The user data of one message: the header, then the text in GSM 7-bit from
