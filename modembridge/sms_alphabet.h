@@ -27,7 +27,7 @@ Octets GsmSeptetsOrQuestionMarks(std::u32string_view text);
 std::u32string GsmText(std::span<const uint8_t> septets);
 
 // Septets stored from septet position `first` on (a septet's lowest bit
-// first, as 23.040 packs them), the octets grown as far as they reach.
+// first), the octets grown as far as they reach.
 void PackSeptets(std::span<const uint8_t> septets, size_t first, Octets* octets);
 // Count septets from septet position `first`; the octets must hold them
 // (SeptetOctets(first + count)).
