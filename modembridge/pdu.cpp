@@ -1,5 +1,6 @@
 #include "pdu.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <span>
@@ -180,20 +181,21 @@ int SwappedDecimal(uint8_t octet) {
   return first > 9 || second > 9 ? -1 : first * 10 + second;
 }
 
+// The stamp is only shown: a field that is not decimal or out of its range
+// reads as 0, so a network's odd stamp never costs the message itself.
 bool ReadStamp(PduReader& pdu, SmsTime* stamp) {
+  static constexpr int kHighest[6] = {99, 12, 31, 23, 59, 59};
   std::span<const uint8_t> octets;
   if (!pdu.Take("time stamp", 7, &octets)) return false;
   int fields[6];
-  for (int i = 0; i < 6; ++i)
-    if ((fields[i] = SwappedDecimal(octets[i])) < 0) return pdu.Refuse("time stamp not decimal");
+  for (int i = 0; i < 6; ++i) {
+    fields[i] = SwappedDecimal(octets[i]);
+    if (fields[i] < 0 || fields[i] > kHighest[i]) fields[i] = 0;
+  }
   // The zone's sign is bit 3, in the semi-octet of its tens.
-  int quarters = SwappedDecimal(octets[6] & ~0x08);
-  if (quarters < 0) return pdu.Refuse("time stamp not decimal");
+  const int quarters = std::max(SwappedDecimal(octets[6] & ~0x08), 0);
   const int zone = octets[6] & 0x08 ? -quarters : quarters;
   *stamp = {2000 + fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], zone};
-  if (stamp->month < 1 || stamp->month > 12 || stamp->day < 1 || stamp->day > 31 ||
-      stamp->hour > 23 || stamp->minute > 59 || stamp->second > 59)
-    return pdu.Refuse("time stamp out of range");
   return true;
 }
 

@@ -146,12 +146,13 @@ TEST(DecodeDeliver, RefusesBrokenAndHostilePdus) {
       {"00041A91" + std::string(2 * 13, '1') + "0000" + kStampMinusFive + "00",
        "address longer than 20 digits"},
       {std::string("FF04") + kSender, "cut short in the service-centre address"},
-      {before_stamp + "4A20923295850A" + "00", "time stamp not decimal"},
-      {before_stamp + "422092329585FA" + "00", "time stamp not decimal"},   // the zone
-      {before_stamp + "42319232958500" + "00", "time stamp out of range"},  // month 13
-      {before_stamp + "42209242958500" + "00", "time stamp out of range"},  // hour 24
   };
   for (const auto& pdu : refused) EXPECT_EQ(Refusal(pdu.hex), pdu.why) << pdu.hex;
+  // A stamp that cannot be read costs its fields, never the message.
+  SmsDeliver odd = Decoded(before_stamp + "4A31924295FA" + "FA" + "0141");
+  EXPECT_EQ(FrameDate(odd.stamp) + " " + FrameTime(odd.stamp), "29-00-2000 00:59:00");
+  EXPECT_EQ(odd.stamp.zone_quarters, 0);
+  EXPECT_EQ(odd.text, U"A");
   EXPECT_EQ(Refusal("0001000B916407281553F800000AE8329BFD4697D9EC37"),
             "neither an SMS-DELIVER nor a status report");
 }
