@@ -1,7 +1,7 @@
 #include "at_syntax.h"
 
-#include <cctype>
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 
 namespace {
@@ -84,12 +84,13 @@ std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) 
   std::string_view text = rest;
   while (!text.empty()) {
     char first = static_cast<char>(toupper(static_cast<unsigned char>(text[0])));
-    size_t length = first == 'D'                             ? text.size()
+    size_t length = first == 'D'                                   ? text.size()
                     : first == '+' || first == '%' || first == '^' ? ExtendedLength(text)
-                                                             : BasicLength(text);
+                                                                   : BasicLength(text);
     if (length == 0) return std::nullopt;
     commands.emplace_back(text.substr(0, length));
-    text.remove_prefix(std::min(length + (first == '+' || first == '%' || first == '^'), text.size()));
+    text.remove_prefix(
+        std::min(length + (first == '+' || first == '%' || first == '^'), text.size()));
   }
   return commands;
 }

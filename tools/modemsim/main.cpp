@@ -96,7 +96,8 @@ bool RunDue(Script& script, SimModem& modem, Millis now) {
     line.erase(line.find_last_not_of(" \t\r") + 1);
     if (line.empty() || line[0] == '#') continue;
     if (line == "quit") return false;
-    if (line.starts_with("wait ")) script.resume_at = now + static_cast<Millis>(atof(line.c_str() + 5) * 1000);
+    if (line.starts_with("wait "))
+      script.resume_at = now + static_cast<Millis>(atof(line.c_str() + 5) * 1000);
     else modem.Console(line, now);
   }
   return true;
@@ -128,7 +129,8 @@ void Serve(SimModem& modem, int port, Script& scenario) {
     if (!console_open && scenario.Done()) return;
 
     Millis next = std::min({modem.NextEvent(), ResumeTime(scenario), ResumeTime(console)});
-    int timeout = next == INT64_MAX ? -1 : static_cast<int>(std::clamp<Millis>(next - now, 0, INT_MAX));
+    int timeout =
+        next == INT64_MAX ? -1 : static_cast<int>(std::clamp<Millis>(next - now, 0, INT_MAX));
     pollfd watch[2] = {{port, POLLIN, 0}, {console_open ? 0 : -1, POLLIN, 0}};
     poll(watch, 2, timeout);
     char chunk[512];
@@ -164,8 +166,9 @@ int main(int argc, char** argv) {
     perror(link.c_str());
     return 1;
   }
-  printf("modemsim: device %s%s%s, profile %.*s\n", device.c_str(), link.empty() ? "" : " linked at ",
-         link.c_str(), static_cast<int>(options->profile->name.size()), options->profile->name.data());
+  printf("modemsim: device %s%s%s, profile %.*s\n", device.c_str(),
+         link.empty() ? "" : " linked at ", link.c_str(),
+         static_cast<int>(options->profile->name.size()), options->profile->name.data());
 
   // With no one reading the port, what the modem says is lost, as on a line.
   SimModem modem(*options->profile, [port](std::string_view bytes) {

@@ -45,5 +45,6 @@ bool MessageStore::Remove(std::string_view storage, int index) {
 }
 
 int MessageStore::Used(std::string_view storage) {
-  return static_cast<int>(std::ranges::count_if(In(storage), [](auto& slot) { return slot.has_value(); }));
+  return static_cast<int>(
+      std::ranges::count_if(In(storage), [](auto& slot) { return slot.has_value(); }));
 }

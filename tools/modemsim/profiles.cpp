@@ -35,7 +35,7 @@ const Profile kProfiles[] = {
         .receive_storage = "ME",
         .old_sim_messages = 2,
         .reset_lines = {"RDY"},
-        .ready_lines = {"+CPIN: READY", "+QIND: SMS DONE"},
+        .ready_lines = {"+QIND: SMS DONE"},
         .messages_wait_for_sim = true,
     },
     {

@@ -29,8 +29,15 @@ SmsTime StampNow() {
   time_t now = time(nullptr);
   tm local;
   localtime_r(&now, &local);
-  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-          local.tm_min,         local.tm_sec,     static_cast<int>(local.tm_gmtoff / 900)};
+  SmsTime stamp{local.tm_year + 1900,
+                local.tm_mon + 1,
+                local.tm_mday,
+                local.tm_hour,
+                local.tm_min,
+                local.tm_sec,
+                0};
+  stamp.zone_quarters = static_cast<int>(local.tm_gmtoff / 900);
+  return stamp;
 }
 
 }  // namespace
@@ -39,20 +46,25 @@ const SimModem::ConsoleCommand SimModem::kConsoleCommands[] = {
     {"call", "call NUMBER|hidden    an incoming call", &SimModem::IncomingCall},
     {"answer", "answer                the far end answers the call dialled",
      &SimModem::FarEndAnswers},
-    {"hangup", "hangup [silent]       the far end hangs up; the call ends the profile's way, or "
-               "with no word at all",
+    {"hangup",
+     "hangup [silent]       the far end hangs up; the call ends the profile's way, or "
+     "with no word at all",
      &SimModem::FarEndHangsUp},
-    {"busy", "busy                  the far end of the call dialled is busy", &SimModem::FarEndBusy},
-    {"sms", "sms SENDER TEXT       an incoming message; SENDER is a number or a name (in quotes "
-            "when it has blanks); a long text comes in parts, one the GSM alphabet lacks in UCS2",
+    {"busy", "busy                  the far end of the call dialled is busy",
+     &SimModem::FarEndBusy},
+    {"sms",
+     "sms SENDER TEXT       an incoming message; SENDER is a number or a name (in quotes "
+     "when it has blanks); a long text comes in parts, one the GSM alphabet lacks in UCS2",
      &SimModem::IncomingMessage},
-    {"parts", "parts N...            the next message in parts comes in this order of its parts "
-              "(one left out never comes)",
+    {"parts",
+     "parts N...            the next message in parts comes in this order of its parts "
+     "(one left out never comes)",
      &SimModem::PartOrder},
     {"simfull", "simfull               fill every free slot of the storage messages go to",
      &SimModem::FillStorage},
     {"fail", "fail next             the next AT command fails", &SimModem::FailNext},
-    {"late", "late                  the next AT command is answered 7 s late", &SimModem::LateAnswer},
+    {"late", "late                  the next AT command is answered 7 s late",
+     &SimModem::LateAnswer},
     {"pin", "pin CODE              a SIM that asks for PIN CODE (three wrong ones ask for the PUK)",
      &SimModem::PinLocked},
     {"puk", "puk [CODE]            a SIM that asks for its PUK (12345678) and a new PIN",
@@ -60,7 +72,8 @@ const SimModem::ConsoleCommand SimModem::kConsoleCommands[] = {
     {"nosim", "nosim                 no SIM in the modem", &SimModem::NoSim},
     {"simbusy", "simbusy N             the next N commands touching the SIM find it busy",
      &SimModem::SimBusy},
-    {"reset", "reset                 the modem resets, as its profile's does", &SimModem::ResetCommand},
+    {"reset", "reset                 the modem resets, as its profile's does",
+     &SimModem::ResetCommand},
     {"wait", "wait SECONDS          pause the commands that follow", nullptr},
     {"quit", "quit                  end the simulator", nullptr},
     {"help", "help                  this list and the profiles", &SimModem::Help},
@@ -71,7 +84,8 @@ void SimModem::Console(std::string_view command, Millis now) {
   auto [name, args] = FirstWord(command);
   for (const ConsoleCommand& known : kConsoleCommands)
     if (name == known.name && known.run != nullptr) return (this->*known.run)(args);
-  printf("unknown command: %.*s (help lists them)\n", static_cast<int>(command.size()), command.data());
+  printf("unknown command: %.*s (help lists them)\n", static_cast<int>(command.size()),
+         command.data());
 }
 
 void SimModem::IncomingCall(std::string_view args) {
@@ -123,7 +137,8 @@ void SimModem::IncomingMessage(std::string_view args) {
 
 // Each part in a slot of its own, announced on its own.
 void SimModem::Store(std::string_view sender, std::u32string_view text) {
-  std::vector<std::string> parts = EncodeDeliver(sender, StampNow(), text, ++concatenation_reference_);
+  std::vector<std::string> parts =
+      EncodeDeliver(sender, StampNow(), text, ++concatenation_reference_);
   if (parts.empty()) {
     printf("no message can come from %.*s\n", static_cast<int>(sender.size()), sender.data());
     return;

@@ -28,6 +28,8 @@ constexpr std::string_view kImsi = "001010123456789";
 constexpr std::string_view kOperatorName = "modemsim";
 
 constexpr int kCmeNotAllowed = 3;
+constexpr int kCmePinRequired = 11;
+constexpr int kCmeSimBusy = 14;
 constexpr int kCmeUnknown = 100;
 constexpr int kCmsInvalidPdu = 304;
 constexpr int kCmsSimBusy = 314;
@@ -39,7 +41,18 @@ struct RegistrationKind {
   const char* name;
   bool served;
 };
-constexpr RegistrationKind kRegistrationKinds[] = {{"+CREG", true}, {"+CGREG", true}, {"+CEREG", false}};
+constexpr RegistrationKind kRegistrationKinds[] = {
+    {"+CREG", true}, {"+CGREG", true}, {"+CEREG", false}};
+
+// "+CREG: [<n>,]<stat>", with the area and cell after AT+CREG=2; <n> only
+// in the answer to a query.
+std::string RegistrationLine(const RegistrationKind& kind, int report, bool registered,
+                             bool queried) {
+  bool here = registered && kind.served;
+  std::string line = std::string(kind.name) + ": " +
+                     (queried ? std::to_string(report) + "," : "") + (here ? "1" : "0");
+  return report == 2 && here ? line + ",\"0001\",\"00000001\"" : line;
+}
 
 constexpr const char* kStatNames[] = {"REC UNREAD", "REC READ", "STO UNSENT", "STO SENT"};
 constexpr int kAllStats = 4;
@@ -223,7 +236,7 @@ SimModem::Result SimModem::SimGate(const AtCommand& command, const std::string& 
   if (use != SimUse::kNone) {
     SimCard::State state = sim_.state();
     if (state == SimCard::State::kAbsent) return Error(SimError(state, message_command));
-    if (sim_.TakeBusy()) return Error(message_command ? kCmsSimBusy : 14);
+    if (sim_.TakeBusy()) return Error(message_command ? kCmsSimBusy : kCmeSimBusy);
     if (use == SimUse::kUnlocked && state != SimCard::State::kReady)
       return Error(SimError(state, message_command));
   }
@@ -316,14 +329,14 @@ void SimModem::UpdateRegistration() {
   registered_ = Registered();
   for (int kind = 0; kind < 3; ++kind) {
     int report = settings_.registration_report[kind];
-    if (report == 0 || !kRegistrationKinds[kind].served) continue;
-    std::string line = std::string(kRegistrationKinds[kind].name) + ": " + (registered_ ? "1" : "0");
-    Say(report == 2 && registered_ ? line + ",\"0001\",\"00000001\"" : line);
+    if (report != 0 && kRegistrationKinds[kind].served)
+      Say(RegistrationLine(kRegistrationKinds[kind], report, registered_, false));
   }
 }
 
 std::string SimModem::ReceiveStorage() const {
-  return profile_.receive_storage.empty() ? settings_.storages[2] : std::string(profile_.receive_storage);
+  return profile_.receive_storage.empty() ? settings_.storages[2]
+                                          : std::string(profile_.receive_storage);
 }
 
 // ---- Settings and queries ----
@@ -402,8 +415,9 @@ SimModem::Result SimModem::Functionality(const std::string& args) {
   if (!level || (*level != 0 && *level != 1 && *level != 4)) return Error(0);
   functionality_ = *level;
   UpdateRegistration();
-  bool locked = sim_.state() == SimCard::State::kPinLocked || sim_.state() == SimCard::State::kPukLocked;
-  if (*level == 1 && locked && profile_.radio_on_fails_when_locked) return Error(11);
+  bool locked =
+      sim_.state() == SimCard::State::kPinLocked || sim_.state() == SimCard::State::kPukLocked;
+  if (*level == 1 && locked && profile_.radio_on_fails_when_locked) return Error(kCmePinRequired);
   return Ok();
 }
 
@@ -433,25 +447,34 @@ SimModem::Result SimModem::Identify(const std::string& args) {
   return Ok();
 }
 
-SimModem::Result SimModem::Manufacturer(const std::string& args) { return Identity(args, profile_.manufacturer); }
+SimModem::Result SimModem::Manufacturer(const std::string& args) {
+  return Identity(args, profile_.manufacturer);
+}
 SimModem::Result SimModem::Model(const std::string& args) { return Identity(args, profile_.model); }
-SimModem::Result SimModem::Revision(const std::string& args) { return Identity(args, profile_.revision); }
+SimModem::Result SimModem::Revision(const std::string& args) {
+  return Identity(args, profile_.revision);
+}
 SimModem::Result SimModem::Imei(const std::string& args) { return Identity(args, kImei); }
 SimModem::Result SimModem::Imsi(const std::string& args) { return Identity(args, kImsi); }
-SimModem::Result SimModem::Capabilities(const std::string& args) { return Identity(args, "+GCAP: +CGSM"); }
+SimModem::Result SimModem::Capabilities(const std::string& args) {
+  return Identity(args, "+GCAP: +CGSM");
+}
 
-SimModem::Result SimModem::CircuitRegistration(const std::string& args) { return Registration(0, args); }
-SimModem::Result SimModem::PacketRegistration(const std::string& args) { return Registration(1, args); }
-SimModem::Result SimModem::EpsRegistration(const std::string& args) { return Registration(2, args); }
+SimModem::Result SimModem::CircuitRegistration(const std::string& args) {
+  return Registration(0, args);
+}
+SimModem::Result SimModem::PacketRegistration(const std::string& args) {
+  return Registration(1, args);
+}
+SimModem::Result SimModem::EpsRegistration(const std::string& args) {
+  return Registration(2, args);
+}
 
-// AT+CREG? answers "+CREG: <n>,<stat>", with the area and cell after AT+CREG=2.
 SimModem::Result SimModem::Registration(int kind, const std::string& args) {
   const RegistrationKind& known = kRegistrationKinds[kind];
   int& report = settings_.registration_report[kind];
   if (args != "?") return Setting(known.name, args, &report, 2);
-  bool registered = registered_ && known.served;
-  std::string line = std::string(known.name) + ": " + std::to_string(report) + "," + (registered ? "1" : "0");
-  return Say(report == 2 && registered ? line + ",\"0001\",\"00000001\"" : line), Ok();
+  return Say(RegistrationLine(known, report, registered_, true)), Ok();
 }
 
 SimModem::Result SimModem::Operator(const std::string& args) {
@@ -476,8 +499,9 @@ SimModem::Result SimModem::Indicators(const std::string& args) {
            Ok();
   if (args != "?") return Error(0);
   bool full = store_.Used(ReceiveStorage()) == static_cast<int>(store_.In(ReceiveStorage()).size());
-  return Say(std::string("+CIND: 5,") + (registered_ ? "4" : "0") + "," + (registered_ ? "1" : "0") +
-             "," + (call_ == Call::kActive ? "1" : "0") + ",0," + (full ? "1" : "0")),
+  return Say(std::string("+CIND: 5,") + (registered_ ? "4" : "0") + "," +
+             (registered_ ? "1" : "0") + "," + (call_ == Call::kActive ? "1" : "0") + ",0," +
+             (full ? "1" : "0")),
          Ok();
 }
 
@@ -581,15 +605,17 @@ SimModem::Result SimModem::Storages(const std::string& args) {
 std::vector<std::string> SimModem::ShowMessage(const std::string& header, StoredMessage& message) {
   int stat = std::exchange(message.stat, 1);
   if (settings_.text_mode == 0)
-    return {header + std::to_string(stat) + ",," + std::to_string(TpduLength(message.pdu)), message.pdu};
+    return {header + std::to_string(stat) + ",," + std::to_string(TpduLength(message.pdu)),
+            message.pdu};
   std::string why;
   std::optional<SmsDeliver> shown = DecodeDeliver(message.pdu, &why);
   if (!shown) {
     printf("stored PDU unreadable (%s): %s\n", why.c_str(), message.pdu.c_str());
     return {header + "\"" + kStatNames[stat] + "\",\"\",,\"\"", ""};
   }
-  return {header + "\"" + kStatNames[stat] + "\",\"" + InCharset(Latin1ToCodePoints(shown->sender), settings_.charset) +
-              "\",,\"" + TextStamp(shown->stamp) + "\"",
+  return {header + "\"" + kStatNames[stat] + "\",\"" +
+              InCharset(Latin1ToCodePoints(shown->sender), settings_.charset) + "\",,\"" +
+              TextStamp(shown->stamp) + "\"",
           InCharset(shown->text, settings_.charset)};
 }
 
@@ -605,17 +631,23 @@ SimModem::Result SimModem::ReadMessage(const std::string& args) {
 // "ALL" in text mode. Without one, the unread messages.
 SimModem::Result SimModem::ListMessages(const std::string& args) {
   std::string wanted = Unquoted(args.starts_with("=") ? args.substr(1) : args);
-  if (wanted == "?") return Say(settings_.text_mode ? "+CMGL: (\"REC UNREAD\",\"REC READ\",\"STO UNSENT\",\"STO SENT\",\"ALL\")" : "+CMGL: (0-4)"), Ok();
+  if (wanted == "?")
+    return Say(settings_.text_mode
+                   ? "+CMGL: (\"REC UNREAD\",\"REC READ\",\"STO UNSENT\",\"STO SENT\",\"ALL\")"
+                   : "+CMGL: (0-4)"),
+           Ok();
   std::optional<int> stat = wanted.empty() ? std::optional<int>(0) : std::nullopt;
   for (int i = 0; i <= kAllStats && !stat; ++i)
-    if (settings_.text_mode ? wanted == (i == kAllStats ? "ALL" : kStatNames[i]) : wanted == std::to_string(i))
+    if (settings_.text_mode ? wanted == (i == kAllStats ? "ALL" : kStatNames[i])
+                            : wanted == std::to_string(i))
       stat = i;
   if (!stat) return Error(settings_.text_mode ? 305 : kCmsInvalidPdu);
   std::vector<std::string> lines;
   MessageStore::Slots& slots = store_.In(settings_.storages[0]);
   for (size_t i = 0; i < slots.size(); ++i) {
     if (!slots[i] || (*stat != kAllStats && slots[i]->stat != *stat)) continue;
-    std::vector<std::string> shown = ShowMessage("+CMGL: " + std::to_string(i + 1) + ",", *slots[i]);
+    std::vector<std::string> shown =
+        ShowMessage("+CMGL: " + std::to_string(i + 1) + ",", *slots[i]);
     lines.insert(lines.end(), shown.begin(), shown.end());
   }
   if (!lines.empty()) SayLines(lines);
@@ -626,8 +658,9 @@ SimModem::Result SimModem::ListMessages(const std::string& args) {
 // prompt, then the PDU or the text up to Ctrl-Z (ESC cancels).
 SimModem::Result SimModem::StartSending(const std::string& args) {
   if (settings_.text_mode) {
-    recipient_ = Unquoted(Values(args).empty() ? "" : Values(args)[0]);
-    if (recipient_.empty()) return Error(0);
+    std::vector<std::string> values = Values(args);
+    if (values.empty() || values[0].empty()) return Error(0);
+    recipient_ = values[0];
   } else {
     std::optional<int> length = Number(args);
     if (!length || *length < 1 || *length > kMaxTpduLength) return Error(kCmsInvalidPdu);
@@ -646,7 +679,7 @@ void SimModem::EndTextEntry(bool send) {
     puts("message cancelled");
     return Say("OK");
   }
-  Result sent = entry_overflow_ ? Error(settings_.text_mode ? 305 : kCmsInvalidPdu)
+  Result sent = entry_overflow_       ? Error(settings_.text_mode ? 305 : kCmsInvalidPdu)
                 : settings_.text_mode ? SendText()
                                       : SendPdu();
   if (sent.kind == Result::kOk) Say("+CMGS: " + std::to_string(++message_reference_ % 256));
@@ -654,7 +687,8 @@ void SimModem::EndTextEntry(bool send) {
 }
 
 SimModem::Result SimModem::SendText() {
-  printf("sent to %s: %s\n", recipient_.c_str(), CodePointsToUtf8(Latin1ToCodePoints(entry_)).c_str());
+  printf("sent to %s: %s\n", recipient_.c_str(),
+         CodePointsToUtf8(Latin1ToCodePoints(entry_)).c_str());
   return Ok();
 }
 
@@ -667,9 +701,11 @@ SimModem::Result SimModem::SendPdu() {
   }
   std::string part;
   if (submit->part.total > 1)
-    part = " (part " + std::to_string(submit->part.number) + " of " + std::to_string(submit->part.total) +
-           ", reference " + std::to_string(submit->part.reference) + ")";
-  printf("sent to %s%s: %s\n", submit->recipient.c_str(), part.c_str(), CodePointsToUtf8(submit->text).c_str());
+    part = " (part " + std::to_string(submit->part.number) + " of " +
+           std::to_string(submit->part.total) + ", reference " +
+           std::to_string(submit->part.reference) + ")";
+  printf("sent to %s%s: %s\n", submit->recipient.c_str(), part.c_str(),
+         CodePointsToUtf8(submit->text).c_str());
   return Ok();
 }
 

@@ -164,8 +164,8 @@ class SimModem {
   bool text_entry_ = false, entry_overflow_ = false;
   std::string recipient_, entry_;
   int pdu_length_ = 0;
-  Millis last_activity_ = INT64_MIN;  // never: the modem starts asleep if it sleeps
-  bool waking_ = false;               // the line being received woke the modem
+  Millis last_activity_ = 0;  // idle since the clock began: asleep, if it sleeps
+  bool waking_ = false;       // the line being received woke the modem
   bool late_next_ = false;
   Millis held_until_ = 0;  // 0: nothing held back
   std::vector<Held> held_;
