@@ -49,8 +49,8 @@ constexpr RegistrationKind kRegistrationKinds[] = {
 std::string RegistrationLine(const RegistrationKind& kind, int report, bool registered,
                              bool queried) {
   bool here = registered && kind.served;
-  std::string line = std::string(kind.name) + ": " +
-                     (queried ? std::to_string(report) + "," : "") + (here ? "1" : "0");
+  std::string line = std::string(kind.name) + ": " + (queried ? std::to_string(report) + "," : "") +
+                     (here ? "1" : "0");
   return report == 2 && here ? line + ",\"0001\",\"00000001\"" : line;
 }
 
