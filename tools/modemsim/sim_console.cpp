@@ -27,17 +27,10 @@ std::pair<std::string, std::string> FirstWord(std::string_view text) {
 // The service centre's time stamp of now, in local time.
 SmsTime StampNow() {
   time_t now = time(nullptr);
-  tm local;
-  localtime_r(&now, &local);
-  SmsTime stamp{local.tm_year + 1900,
-                local.tm_mon + 1,
-                local.tm_mday,
-                local.tm_hour,
-                local.tm_min,
-                local.tm_sec,
-                0};
-  stamp.zone_quarters = static_cast<int>(local.tm_gmtoff / 900);
-  return stamp;
+  tm t;
+  localtime_r(&now, &t);
+  int zone = static_cast<int>(t.tm_gmtoff / 900);
+  return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, zone};
 }
 
 }  // namespace
