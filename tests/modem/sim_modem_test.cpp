@@ -299,6 +299,9 @@ TEST_F(SimModemTest, Gta02SleepsEatsTheWakingLineAndWantsAnUnlockedSim) {
   EXPECT_EQ(Feed("A"), "");
   EXPECT_EQ(Feed("T\r"), "\r\nOK\r\n") << "a lone AT wakes it and is answered";
   EXPECT_EQ(At("AT+CSQ"), "\r\n+CSQ: 20,99\r\n\r\nOK\r\n");
+  now += 5000;
+  EXPECT_EQ(Feed("\x1a"), "") << "Ctrl-Z wakes it too";
+  EXPECT_EQ(At("AT+CSQ"), "\r\n+CSQ: 20,99\r\n\r\nOK\r\n");
 
   EXPECT_EQ(Console("pin 1234"), "");
   EXPECT_EQ(At("AT+CFUN=0"), "\r\nOK\r\n");

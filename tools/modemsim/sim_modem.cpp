@@ -182,6 +182,9 @@ void SimModem::TakeByte(char c) {
     if (!WakesUp(line)) return;
     if (settings_.echo) Send(line + "\r", "");
     RunLine(line);
+  } else if (c == kCtrlZ || c == kEsc) {
+    input_.clear();  // outside text entry these only abort a line, or wake the modem
+    waking_ = false;
   } else if (c != '\n' && input_.size() < kMaxInput) {
     input_ += c;
   }
