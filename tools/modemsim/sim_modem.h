@@ -27,6 +27,7 @@ class SimModem {
   void Console(std::string_view command, Millis now);
   // Rings, a late answer and a SIM read after a reset, when their time has come.
   void Tick(Millis now);
+  // When Tick has something to do next (INT64_MAX: nothing).
   Millis NextEvent() const;
 
  private:
@@ -37,6 +38,7 @@ class SimModem {
     std::string line;  // kFinal: a result code of its own, such as NO CARRIER
   };
   enum class Errors { kCme, kCms };  // how a command reports its errors
+  // kTouches: a missing or busy SIM fails the command; kUnlocked: a locked one too.
   enum class SimUse { kNone, kTouches, kUnlocked };
   struct AtCommand {
     const char* prefix;
