@@ -214,6 +214,8 @@ TEST_F(SimModemTest, GenericQueriesOfAModemStack) {
   EXPECT_EQ(At("AT+CREG=2;+CREG?"), "\r\n+CREG: 2,1,\"0001\",\"00000001\"\r\n\r\nOK\r\n");
   EXPECT_EQ(At("AT+CEREG?"), "\r\n+CEREG: 0,0\r\n\r\nOK\r\n");
   EXPECT_EQ(At("AT+COPS?"), "\r\n+COPS: 0,0,\"modemsim\",0\r\n\r\nOK\r\n");
+  EXPECT_EQ(At("AT+COPS=3,2;+COPS?"), "\r\n+COPS: 0,2,\"00101\",0\r\n\r\nOK\r\n");
+  EXPECT_EQ(At("AT+CLCK=\"SC\",2"), "\r\n+CLCK: 0\r\n\r\nOK\r\n");
   EXPECT_EQ(At("AT+CPMS=\"SM\",\"SM\",\"SM\""), "\r\n+CPMS: 0,20,0,20,0,20\r\n\r\nOK\r\n");
   EXPECT_EQ(At("AT+CPMS=\"XX\""), "\r\n+CMS ERROR: 302\r\n");
   EXPECT_EQ(At("AT+CMGF=?"), "\r\n+CMGF: (0-1)\r\n\r\nOK\r\n");
@@ -244,7 +246,7 @@ TEST_F(SimModemTest, LockedBusyAndMissingSims) {
   StartQuiet("plain");
   EXPECT_EQ(At("AT+CREG=1"), "\r\nOK\r\n");
   EXPECT_EQ(Console("pin 1234"), "\r\n+CREG: 0\r\n");
-  EXPECT_EQ(At("AT+CPIN?"), "\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n");
+  EXPECT_EQ(At("AT+CPIN?;+CLCK=\"SC\",2"), "\r\n+CPIN: SIM PIN\r\n\r\n+CLCK: 1\r\n\r\nOK\r\n");
   EXPECT_EQ(At("AT+CMGL=4"), "\r\n+CMS ERROR: 311\r\n");
   EXPECT_EQ(At("AT+CIMI"), "\r\n+CME ERROR: 11\r\n");
   EXPECT_EQ(At("AT+CFUN=1"), "\r\nOK\r\n");
@@ -339,6 +341,9 @@ TEST_F(SimModemTest, SimcomAthLeavesTheCallUpWhichEndsWithItsDuration) {
   EXPECT_EQ(At("ATH"), "\r\nOK\r\n");
   EXPECT_EQ(At("AT+CLCC"), "\r\n+CLCC: 1,1,0,0,0,\"0475\",129\r\n\r\nOK\r\n");
   EXPECT_EQ(Console("hangup"), "\r\nVOICE CALL: END: 000105\r\n");
+  // With AT+CVHU=0, ATH ends it.
+  EXPECT_EQ(Console("call 0475"), "\r\nRING\r\n");
+  EXPECT_EQ(At("AT+CVHU=0;H;+CLCC"), "\r\nOK\r\n");
   EXPECT_EQ(At("AT+CLCC"), "\r\nOK\r\n");
 
   EXPECT_EQ(Console("call hidden"), "\r\nRING\r\n");
@@ -352,6 +357,7 @@ TEST_F(SimModemTest, SimcomAthLeavesTheCallUpWhichEndsWithItsDuration) {
   EXPECT_EQ(Console("reset"), "");
   now += 2000;
   EXPECT_EQ(Tick(), "\r\nCall Ready\r\n\r\nSMS Ready\r\n");
+  EXPECT_EQ(At("AT+CVHU?"), "AT+CVHU?\r\r\n+CVHU: 1\r\n\r\nOK\r\n") << "back to its default";
 }
 
 TEST_F(SimModemTest, GarbageOnThePortLosesNoStoredMessageAndLeavesItAnswering) {
