@@ -34,6 +34,9 @@ void PackSeptets(std::span<const uint8_t> septets, size_t first, Octets* octets)
 Octets UnpackSeptets(std::span<const uint8_t> octets, size_t first, size_t count);
 // Octets that hold `septets` packed.
 constexpr size_t SeptetOctets(size_t septets) { return (septets * 7 + 7) / 8; }
+// The first septet position after `octets` octets: where text starts after
+// a user data header, past its fill bits.
+constexpr size_t FirstSeptetAfter(size_t octets) { return (octets * 8 + 6) / 7; }
 
 Octets Ucs2Octets(std::u32string_view text);
 // A surrogate pair is one code point, an unpaired surrogate U+FFFD; an odd

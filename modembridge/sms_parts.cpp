@@ -16,6 +16,7 @@ bool IsPartOfMany(const SmsPart& part) {
 }  // namespace
 
 std::optional<JoinedMessage> SmsJoiner::Add(int index, SmsDeliver part) {
+  Forget(index);  // read again, or a new message in a slot used before
   if (!IsPartOfMany(part.part)) {
     part.part = SmsPart{};
     return JoinedMessage{std::move(part), {index}};
@@ -24,21 +25,26 @@ std::optional<JoinedMessage> SmsJoiner::Add(int index, SmsDeliver part) {
   auto [found, is_new] = partial_.try_emplace(key);
   Partial& partial = found->second;
   if (is_new) partial.arrival = arrivals_++;
-  if (partial.index_count >= kMaxIndexesPerMessage) {
-    fprintf(stderr, "201212081040 message part at %i not kept: too many copies from %s\n", index,
-            part.sender.c_str());
-    return std::nullopt;
-  }
-  const int number = part.part.number;
-  auto [piece, first_copy] = partial.pieces.try_emplace(number, Piece{std::move(part), {}});
-  piece->second.indexes.push_back(index);
-  ++partial.index_count;
+  auto [piece, first_copy] = partial.pieces.try_emplace(part.part.number);
+  if (!first_copy) return AddCopy(index, part.sender, &partial, &piece->second);
+  piece->second = Piece{std::move(part), {index}};
   if (is_new) DropOldestBeyondBound();
-  if (!first_copy || partial.pieces.size() < static_cast<size_t>(std::get<2>(key)))
-    return std::nullopt;
+  if (partial.pieces.size() < static_cast<size_t>(std::get<2>(key))) return std::nullopt;
   JoinedMessage joined = Join(partial);
   partial_.erase(key);
   return joined;
+}
+
+std::optional<JoinedMessage> SmsJoiner::AddCopy(int index, const std::string& sender,
+                                                Partial* partial, Piece* piece) {
+  if (partial->copies >= kMaxCopiesPerMessage) {
+    fprintf(stderr, "201212081040 message part at %i not kept: too many copies from %s\n", index,
+            sender.c_str());
+  } else {
+    piece->indexes.push_back(index);
+    ++partial->copies;
+  }
+  return std::nullopt;
 }
 
 JoinedMessage SmsJoiner::Join(Partial& partial) {
@@ -74,8 +80,8 @@ void SmsJoiner::Forget(int index) {
       std::vector<int>& indexes = piece->second.indexes;
       auto found = std::find(indexes.begin(), indexes.end(), index);
       if (found == indexes.end()) continue;
+      if (indexes.size() > 1) --partial.copies;
       indexes.erase(found);
-      --partial.index_count;
       if (indexes.empty()) partial.pieces.erase(piece);
       if (partial.pieces.empty()) partial_.erase(message);
       return;

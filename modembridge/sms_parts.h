@@ -14,11 +14,11 @@
 //
 // Bounds, so that a hostile sender cannot make the joiner grow: a part with
 // a total outside 2..255 or a number outside 1..total comes back at once as
-// a message of its own; at most kMaxPartialMessages unfinished messages and
-// kMaxIndexesPerMessage indexes each are kept. A new message beyond the
-// first bound drops the oldest unfinished one, a duplicate beyond the
-// second is not kept: their parts stay in the storage, they are simply no
-// longer waited for. Each drop is logged on standard error.
+// a message of its own; at most kMaxPartialMessages unfinished messages are
+// kept, each with at most kMaxCopiesPerMessage copies. A new message beyond
+// the first bound drops the oldest unfinished one, a copy beyond the second
+// is not kept: their parts stay in the storage, they are simply no longer
+// waited for. Each drop is logged on standard error.
 #pragma once
 
 #include <cstddef>
@@ -38,10 +38,11 @@ struct JoinedMessage {
 class SmsJoiner {
  public:
   static constexpr size_t kMaxPartialMessages = 32;
-  static constexpr size_t kMaxIndexesPerMessage = 2 * 255;
+  static constexpr size_t kMaxCopiesPerMessage = 255;
 
   // The whole message once, when its last part comes; a message that is
-  // not a part of one comes back as it is.
+  // not a part of one comes back as it is. A storage index holds one
+  // message: what the joiner kept at `index` before is forgotten.
   std::optional<JoinedMessage> Add(int index, SmsDeliver part);
   // A part deleted or gone from the storage.
   void Forget(int index);
@@ -55,10 +56,12 @@ class SmsJoiner {
   };
   struct Partial {
     std::map<int, Piece> pieces;  // by part number
-    size_t index_count = 0;
+    size_t copies = 0;
     unsigned long arrival = 0;  // to drop the oldest first
   };
 
+  static std::optional<JoinedMessage> AddCopy(int index, const std::string& sender,
+                                              Partial* partial, Piece* piece);
   static JoinedMessage Join(Partial& complete);
   void DropOldestBeyondBound();
 

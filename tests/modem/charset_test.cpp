@@ -1,9 +1,9 @@
 // Text between frames (Latin-1), the bridges (code points) and D-Bus (UTF-8).
+#include "charset.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "charset.h"
 
 namespace {
 
@@ -22,7 +22,8 @@ TEST(Latin1, CarriesEveryByteAndMarksWhatItLacks) {
 }
 
 TEST(Utf8, DecodesEveryLengthAndEncodesItBack) {
-  std::u32string points = Utf8ToCodePoints("A\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbfz");
+  std::u32string points =
+      Utf8ToCodePoints("A\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbfz");
   EXPECT_EQ(points, U"A\u00e9\u20ac\U0001F600\U0010FFFFz");
   EXPECT_EQ(CodePointsToUtf8(points), "A\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbfz");
   EXPECT_EQ(CodePointsToUtf8(U"\u007f\u0080\u07ff\u0800\uffff\U00010000"),
@@ -37,20 +38,34 @@ TEST(Utf8, EachMalformedSequenceIsOneReplacementAndDecodingGoesOn) {
     const char* bytes;
     std::u32string points;
   } cases[] = {
-      {"a\x80" "b", {U'a', R, U'b'}},                  // stray continuation byte
-      {"a\x80\x80" "b", {U'a', R, R, U'b'}},           // two of them
-      {"a\xe2\x82" "b", {U'a', R, U'b'}},              // cut before its end
-      {"\xe2\x82", {R}},                               // cut by the end of the text
+      {"a\x80"
+       "b",
+       {U'a', R, U'b'}},  // stray continuation byte
+      {"a\x80\x80"
+       "b",
+       {U'a', R, R, U'b'}},  // two of them
+      {"a\xe2\x82"
+       "b",
+       {U'a', R, U'b'}},  // cut before its end
+      {"\xe2\x82", {R}},  // cut by the end of the text
       {"\xf0\x9f\x98", {R}},
-      {"\xc0\xaf" "x", {R, U'x'}},                     // over-long "/"
-      {"\xe0\x80\xaf", {R}},                           // over-long again
-      {"\xed\xa0\x80" "x", {R, U'x'}},                 // a surrogate
-      {"\xf4\x90\x80\x80", {R}},                       // past U+10FFFF
-      {"\xf8\x88\x80\x80\x80", {R, R, R, R, R}},       // no such lead byte
-      {"\xff" "\xc3\xa9", {R, U'\u00e9'}},
+      {"\xc0\xaf"
+       "x",
+       {R, U'x'}},            // over-long "/"
+      {"\xe0\x80\xaf", {R}},  // over-long again
+      {"\xed\xa0\x80"
+       "x",
+       {R, U'x'}},                                // a surrogate
+      {"\xf4\x90\x80\x80", {R}},                  // past U+10FFFF
+      {"\xf8\x88\x80\x80\x80", {R, R, R, R, R}},  // no such lead byte
+      {"\xff"
+       "\xc3\xa9",
+       {R, U'\u00e9'}},
   };
   for (const Case& c : cases) EXPECT_EQ(Utf8ToCodePoints(c.bytes), c.points) << c.bytes;
-  EXPECT_EQ(CodePointsToLatin1(Utf8ToCodePoints("caf\xc3\xa9 \xe2\x82" "!")), "caf\xe9 ?!");
+  EXPECT_EQ(CodePointsToLatin1(Utf8ToCodePoints("caf\xc3\xa9 \xe2\x82"
+                                                "!")),
+            "caf\xe9 ?!");
 }
 
 }  // namespace

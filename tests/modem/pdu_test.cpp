@@ -1,12 +1,12 @@
 // Message PDUs: published and hand-assembled ones decoded, what the bridge
 // sends and the simulated modem stores taken back apart, and broken or
 // hostile PDUs refused without reading past their end.
+#include "pdu.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "pdu.h"
 
 namespace {
 
@@ -30,7 +30,8 @@ std::string Refusal(const std::string& hex) {
 }
 
 TEST(DecodeDeliver, ReadsPublishedExamples) {
-  SmsDeliver hello = Decoded("07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37");
+  SmsDeliver hello =
+      Decoded("07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37");
   EXPECT_EQ(hello.kind, SmsKind::kText);
   EXPECT_EQ(hello.sender, "27838890001");  // neither international nor alphanumeric
   EXPECT_EQ(hello.text, U"hellohello");
@@ -39,15 +40,16 @@ TEST(DecodeDeliver, ReadsPublishedExamples) {
   EXPECT_EQ(hello.stamp.zone_quarters, 8);
   EXPECT_EQ(hello.part.total, 1);
 
-  SmsDeliver how = Decoded("07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07");
+  SmsDeliver how =
+      Decoded("07911326040000F0040B911346610089F60000208062917314080CC8F71D14969741F977FD07");
   EXPECT_EQ(how.sender, "+31641600986");
   EXPECT_EQ(how.text, U"How are you?");
   EXPECT_EQ(FrameDate(how.stamp) + " " + FrameTime(how.stamp), "26-08-2002 19:37:41");
 }
 
 TEST(DecodeDeliver, ReadsGsmEscapesUcs2AndEveryKindOfSender) {
-  SmsDeliver escapes = Decoded(std::string("0004") + kSender + "0000" + kStampMinusFive +
-                               "0AE14D79C3DBF8363D31");
+  SmsDeliver escapes =
+      Decoded(std::string("0004") + kSender + "0000" + kStampMinusFive + "0AE14D79C3DBF8363D31");
   EXPECT_EQ(escapes.sender, "+32475123456");
   EXPECT_EQ(escapes.text, U"a\u20ac[]~b");
   EXPECT_EQ(FrameDate(escapes.stamp) + " " + FrameTime(escapes.stamp), "29-02-2024 23:59:58");
@@ -76,15 +78,16 @@ TEST(DecodeDeliver, ReadsGsmEscapesUcs2AndEveryKindOfSender) {
 
 TEST(DecodeDeliver, TellsPartsDataAndReportsFromText) {
   // 8-bit reference; the text starts after one fill bit.
-  SmsDeliver first = Decoded(std::string("0044") + kSender + "0000" + kStampMinusFive +
-                             "09050003CC02019069");
+  SmsDeliver first =
+      Decoded(std::string("0044") + kSender + "0000" + kStampMinusFive + "09050003CC02019069");
   EXPECT_EQ(first.text, U"Hi");
   EXPECT_EQ(first.part.reference, 0xCC);
   EXPECT_EQ(first.part.total, 2);
   EXPECT_EQ(first.part.number, 1);
-  EXPECT_EQ(Decoded(std::string("0044") + kSender + "0000" + kStampMinusFive +
-                    "0B050003CC020240F9771D").text,
-            U" you");
+  EXPECT_EQ(
+      Decoded(std::string("0044") + kSender + "0000" + kStampMinusFive + "0B050003CC020240F9771D")
+          .text,
+      U" you");
 
   // 16-bit reference, after an element that is skipped.
   SmsDeliver wide = Decoded(std::string("0044") + kSender + "0008" + kStampMinusFive +
@@ -98,27 +101,30 @@ TEST(DecodeDeliver, TellsPartsDataAndReportsFromText) {
   SmsDeliver data = Decoded(std::string("0004") + kSender + "0004" + stamp_and_octets);
   EXPECT_EQ(data.kind, SmsKind::kData);
   EXPECT_TRUE(data.text.empty());
-  EXPECT_EQ(Decoded(std::string("0004") + kSender + "00F4" + stamp_and_octets).kind, SmsKind::kData);
+  EXPECT_EQ(Decoded(std::string("0004") + kSender + "00F4" + stamp_and_octets).kind,
+            SmsKind::kData);
   EXPECT_EQ(Decoded(std::string("0004") + kSender + "0020" + stamp_and_octets).kind,
             SmsKind::kUnsupported);  // compressed
   EXPECT_EQ(Decoded(std::string("0004") + kSender + "0080" + stamp_and_octets).kind,
             SmsKind::kUnsupported);  // reserved group
   // Message classes and waiting groups keep their alphabets.
-  EXPECT_EQ(Decoded(std::string("0004") + kSender + "0018" + kStampMinusFive + "020041").text, U"A");
-  EXPECT_EQ(Decoded(std::string("0004") + kSender + "00E0" + kStampMinusFive + "020041").text, U"A");
+  EXPECT_EQ(Decoded(std::string("0004") + kSender + "0018" + kStampMinusFive + "020041").text,
+            U"A");
+  EXPECT_EQ(Decoded(std::string("0004") + kSender + "00E0" + kStampMinusFive + "020041").text,
+            U"A");
   EXPECT_EQ(Decoded(std::string("0004") + kSender + "00F1" + kStampMinusFive + "0141").text, U"A");
   EXPECT_EQ(Decoded(std::string("0004") + kSender + "00C0" + kStampMinusFive + "0141").text, U"A");
 
-  SmsDeliver report = Decoded(std::string("00062A") + kSender + kStampMinusFive +
-                              "42209232958540" + "00");
+  SmsDeliver report =
+      Decoded(std::string("00062A") + kSender + kStampMinusFive + "42209232958540" + "00");
   EXPECT_EQ(report.kind, SmsKind::kStatusReport);
   EXPECT_EQ(report.sender, "+32475123456");
   EXPECT_EQ(report.stamp.zone_quarters, -20);
 }
 
 TEST(DecodeDeliver, RefusesBrokenAndHostilePdus) {
-  const std::string whole = std::string("0044") + kSender + "0000" + kStampMinusFive +
-                            "09050003CC02019069";
+  const std::string whole =
+      std::string("0044") + kSender + "0000" + kStampMinusFive + "09050003CC02019069";
   for (size_t cut = 0; cut < whole.size(); cut += 2) Refusal(whole.substr(0, cut));
   EXPECT_EQ(Refusal(whole + "0"), "odd number of hex digits");
   EXPECT_EQ(Refusal("0G"), "not hex");
@@ -127,22 +133,29 @@ TEST(DecodeDeliver, RefusesBrokenAndHostilePdus) {
   const std::string head = std::string("0004") + kSender + "0000" + kStampMinusFive;
   std::string full_length = head + "A0" + std::string(2 * 140, '0');
   EXPECT_TRUE(DecodeDeliver(full_length, nullptr)) << "160 septets fit";
-  Refusal(head + "A1" + std::string(2 * 141, '0'));  // 161 septets
-  Refusal(std::string("0004") + kSender + "0008" + kStampMinusFive + "8D" + std::string(2 * 141, '0'));
-
+  const std::string ucs2_head = std::string("0004") + kSender + "0008" + kStampMinusFive;
   const std::string with_header = std::string("0044") + kSender + "0000" + kStampMinusFive;
-  Refusal(with_header + "00");                    // a header flagged, no user data
-  Refusal(with_header + "0209" + "00");           // header length past the user data
-  Refusal(with_header + "09050003CC02");          // user data cut short
-  Refusal(with_header + "0906000AFF000000" + "00");    // element longer than the header
-  Refusal(with_header + "0905000403020100" + "00");    // concatenation of a wrong length
-  Refusal(with_header + "06050003CC0201" + "00");      // header past the septets counted
-
-  Refusal(std::string("00041A91") + std::string(2 * 13, '1') + "0000" + kStampMinusFive + "00");
-  Refusal(std::string("FF04") + kSender);                                   // service centre
-  Refusal(std::string("0004") + kSender + "0000" + "4A20923295850A" + "00");  // not decimal
-  Refusal(std::string("0004") + kSender + "0000" + "42319232958500" + "00");  // month 13
-  Refusal(std::string("0004") + kSender + "0000" + "422092329585FA" + "00");  // zone not decimal
+  const std::string before_stamp = std::string("0004") + kSender + "0000";
+  const struct {
+    std::string hex, why;
+  } refused[] = {
+      {head + "A1" + std::string(2 * 141, '0'), "user data longer than a message"},  // 161 septets
+      {ucs2_head + "8D" + std::string(2 * 141, '0'), "user data longer than a message"},
+      {with_header + "00", "user data header longer than the user data"},
+      {with_header + "0209" + "00", "user data header longer than the user data"},
+      {with_header + "06050003CC0201" + "00", "user data header longer than the user data"},
+      {with_header + "09050003CC02", "cut short in the user data"},
+      {with_header + "0906000AFF000000" + "00", "user data header element cut short"},
+      {with_header + "0906000403020100" + "00", "concatenation element of a wrong length"},
+      {"00041A91" + std::string(2 * 13, '1') + "0000" + kStampMinusFive + "00",
+       "address longer than 20 digits"},
+      {std::string("FF04") + kSender, "cut short in the service-centre address"},
+      {before_stamp + "4A20923295850A" + "00", "time stamp not decimal"},
+      {before_stamp + "422092329585FA" + "00", "time stamp not decimal"},   // the zone
+      {before_stamp + "42319232958500" + "00", "time stamp out of range"},  // month 13
+      {before_stamp + "42209242958500" + "00", "time stamp out of range"},  // hour 24
+  };
+  for (const auto& pdu : refused) EXPECT_EQ(Refusal(pdu.hex), pdu.why) << pdu.hex;
   EXPECT_EQ(Refusal("0001000B916407281553F800000AE8329BFD4697D9EC37"),
             "neither an SMS-DELIVER nor a status report");
 }
@@ -155,7 +168,8 @@ TEST(EncodeSubmit, WritesTheNumberAndTextAsPublished) {
 
   // The same message as published, with a relative validity period.
   std::string why;
-  std::optional<SmsSubmit> sent = DecodeSubmit("0011000B916407281553F80000AA0AE8329BFD4697D9EC37", &why);
+  std::optional<SmsSubmit> sent =
+      DecodeSubmit("0011000B916407281553F80000AA0AE8329BFD4697D9EC37", &why);
   ASSERT_TRUE(sent) << why;
   EXPECT_EQ(sent->recipient, "+46708251358");
   EXPECT_EQ(sent->text, U"hellohello");
