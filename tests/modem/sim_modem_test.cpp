@@ -169,7 +169,7 @@ TEST_F(SimModemTest, LongUcs2AndAlphanumericMessagesArriveAsTheyWereAsked) {
   EXPECT_EQ(Console("sms Short message"), "\r\n+CMTI: \"SM\",1\r\n");
   EXPECT_EQ(Console("sms +3277 " + std::string(200, 'x')),
             "\r\n+CMTI: \"SM\",2\r\n\r\n+CMTI: \"SM\",3\r\n");
-  // Part 1 is left out, and there is no part 3.
+  // The first part is left out, and there is no third.
   EXPECT_EQ(Console("parts 3 2"), "");
   EXPECT_EQ(Console("sms \"My Bank\" " + std::string(200, 'y')), "\r\n+CMTI: \"SM\",4\r\n");
   EXPECT_EQ(Console("sms 0475 \xd0\x9a\xd0\xbe\xd0\xb4 1234"), "\r\n+CMTI: \"SM\",5\r\n");
