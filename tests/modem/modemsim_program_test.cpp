@@ -83,7 +83,8 @@ TEST(ModemsimProgram, ProfileResetsOnItsPortFromTheConsoleAndSleepsWhenIdle) {
     ASSERT_TRUE(
         port.WaitFor("\r\n+CPMS: 1,50,2,20,2,20\r\n\r\n+CMGR: \"REC UNREAD\",\"+3277\",,\""));
     ASSERT_TRUE(port.WaitFor("\r\nCaf?\r\n\r\nOK\r\n"));
-    EXPECT_TRUE(rig::SleepsThrough(sim.Pid(), 300)) << "idle, the simulator waits";
+    // Idle, the simulator waits: once it has settled it stays asleep.
+    EXPECT_TRUE(sim.WaitFor([&] { return rig::SleepsThrough(sim.Pid(), 300); }));
 
     sim.CloseStdin();
     EXPECT_EQ(sim.WaitForExit(), 0);
