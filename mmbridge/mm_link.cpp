@@ -88,9 +88,13 @@ void MmLink::OnNameOwner(GObject*, GParamSpec*, gpointer self) {
   MmLink* link = static_cast<MmLink*>(self);
   gchar* owner = g_dbus_object_manager_client_get_name_owner(
       G_DBUS_OBJECT_MANAGER_CLIENT(link->manager_));
-  if (owner) fputs("202612081822 ModemManager is there\n", stderr);
-  else fputs("202612081823 ModemManager is not running\n", stderr);
+  bool running = owner != nullptr;
   g_free(owner);
+  if (link->manager_seen_ && running == link->manager_running_) return;
+  link->manager_seen_ = true;
+  link->manager_running_ = running;
+  fputs(running ? "202612081822 ModemManager is there\n" : "202612081823 ModemManager is not running\n",
+        stderr);
   link->LookForModem();
 }
 
@@ -362,6 +366,7 @@ void MmLink::ListMessages() {
       else if (mm_sms_get_state(sms) == MM_SMS_STATE_RECEIVING) WatchMessage(MM_SMS(g_object_ref(sms)));
     }
     g_list_free_full(list, g_object_unref);
+    fprintf(stderr, "202612081836 %zu messages listed\n", received.size());
     bridge_->MessagesListed(received);
   }));
 }

@@ -78,6 +78,8 @@ class MmLink : public ModemRequests {
   MMModemVoice* voice_ = nullptr;
   MMModemMessaging* messaging_ = nullptr;
   GCancellable* cancellable_ = nullptr;  // the modem's requests; cancelled when it goes
+  bool manager_seen_ = false;     // whether ModemManager runs has been logged
+  bool manager_running_ = false;
   bool enable_asked_ = false;
   bool ready_ = false;
   std::map<std::string, MMCall*> calls_;
