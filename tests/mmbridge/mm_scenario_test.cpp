@@ -50,6 +50,10 @@ TEST(MmBridgeScenario, CallsAndMessagesThroughModemManagerAcrossItsRestart) {
   char dir_template[] = "/tmp/mmbridge-scenario-XXXXXX";
   ASSERT_NE(mkdtemp(dir_template), nullptr);
   const std::string dir = dir_template;
+  struct Removed {  // after the processes, which end first
+    std::string dir;
+    ~Removed() { EXPECT_EQ(system(("rm -rf '" + dir + "'").c_str()), 0); }
+  } removed{dir};
 
   rig::Process sim({MODEMSIM_PATH, "-l", dir + "/modem"});
   ASSERT_TRUE(sim.WaitForStdout("linked at"));
@@ -142,7 +146,6 @@ TEST(MmBridgeScenario, CallsAndMessagesThroughModemManagerAcrossItsRestart) {
   EXPECT_EQ(bridge.WaitForExit(kWait), 0);
   mm.CloseStdin();
   EXPECT_EQ(mm.WaitForExit(kWait), 0);
-  system(("rm -rf '" + dir + "'").c_str());
 }
 
 }  // namespace
