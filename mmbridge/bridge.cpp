@@ -117,8 +117,10 @@ void MmBridge::AcceptCall() {
   }
   int serial = call_->serial;
   requests_.Accept(call_->path, [this, serial](bool ok) {
-    if (!ok) fputs("202612081806 the call could not be accepted\n", stderr);
-    else if (Current(serial)) WriteCallFrame("accepted", call_->party.c_str());
+    if (!ok)
+      fputs("202612081806 the call could not be accepted\n", stderr);
+    else if (Current(serial))
+      WriteCallFrame("accepted", call_->party.c_str());
   });
 }
 
@@ -147,16 +149,15 @@ void MmBridge::Transmit(const std::string& frame) {
     fprintf(stderr, "202612081802 number refused: %s\n", message.PhoneNumber->c_str());
     return;
   }
-  requests_.Send(*message.PhoneNumber, ToModemText(*message.TextMessageBody),
-                 [message](bool ok) mutable {
-                   if (!ok) {
-                     fprintf(stderr, "202612081811 message to %s not sent\n",
-                             message.PhoneNumber->c_str());
-                     return;
-                   }
-                   message.TextAction = "transmitted";
-                   WriteSmsFrame(message);
-                 });
+  requests_.Send(
+      *message.PhoneNumber, ToModemText(*message.TextMessageBody), [message](bool ok) mutable {
+        if (!ok) {
+          fprintf(stderr, "202612081811 message to %s not sent\n", message.PhoneNumber->c_str());
+          return;
+        }
+        message.TextAction = "transmitted";
+        WriteSmsFrame(message);
+      });
 }
 
 void MmBridge::DeleteMessage(const std::string& frame) {
@@ -193,8 +194,10 @@ void MmBridge::CallAdded(const std::string& path, bool incoming, CallState state
     return;
   }
   call_ = Call{next_serial_++, path, "", true};
-  if (!number.empty()) Announce(number);
-  else call_->number_deadline = now + kNumberWaitMs;
+  if (!number.empty())
+    Announce(number);
+  else
+    call_->number_deadline = now + kNumberWaitMs;
 }
 
 void MmBridge::CallNumberLearnt(const std::string& path, const std::string& number) {
@@ -211,8 +214,10 @@ void MmBridge::Announce(const std::string& party) {
 void MmBridge::CallStateChanged(const std::string& path, CallState state) {
   if (state != CallState::kTerminated || !call_ || call_->path != path) return;
   // An outgoing call that ends before it started has its stopped frame too.
-  if (call_->announced || !call_->incoming) EndCall();
-  else fputs("202612081815 a call ended before it was announced\n", stderr);
+  if (call_->announced || !call_->incoming)
+    EndCall();
+  else
+    fputs("202612081815 a call ended before it was announced\n", stderr);
   call_.reset();
 }
 
@@ -238,7 +243,8 @@ void MmBridge::MessageDeleted(const std::string& path) {
 }
 
 void MmBridge::Deliver(const StoredMessage& stored) {
-  auto binding = numbers_.Bind(stored.path, MessageKey(stored.number, stored.timestamp, stored.text));
+  auto binding =
+      numbers_.Bind(stored.path, MessageKey(stored.number, stored.timestamp, stored.text));
   if (!binding) {
     fprintf(stderr, "202612081816 no free message number, %s not delivered\n", stored.path.c_str());
     return;
@@ -250,8 +256,8 @@ void MmBridge::Deliver(const StoredMessage& stored) {
   message.PhoneNumber = ToFrameText(stored.number);
   std::string date, time;
   if (!SplitIsoStamp(stored.timestamp, &date, &time)) {
-    fprintf(stderr, "202612081817 message %i: time stamp \"%s\" not understood\n",
-            binding->number, stored.timestamp.c_str());
+    fprintf(stderr, "202612081817 message %i: time stamp \"%s\" not understood\n", binding->number,
+            stored.timestamp.c_str());
     date = "01-01-1970";
     time = "00:00:00";
   }

@@ -51,8 +51,8 @@ class MmBridge {
 
   void OnFrame(const std::string& frame, Millis now);
 
-  void CallAdded(const std::string& call, bool incoming, CallState state,
-                 const std::string& number, Millis now);
+  void CallAdded(const std::string& call, bool incoming, CallState state, const std::string& number,
+                 Millis now);
   void CallStateChanged(const std::string& call, CallState state);
   void CallNumberLearnt(const std::string& call, const std::string& number);
 
@@ -69,9 +69,9 @@ class MmBridge {
 
  private:
   struct Call {
-    int serial;             // tells a request's answer for this call from a later one's
-    std::string path;       // "" until an outgoing call is created
-    std::string party;      // its number, or "withheld"
+    int serial;         // tells a request's answer for this call from a later one's
+    std::string path;   // "" until an outgoing call is created
+    std::string party;  // its number, or "withheld"
     bool incoming = false;
     bool announced = false;   // call new or call started is out
     bool stop_asked = false;  // call stop came before the call existed

@@ -64,8 +64,10 @@ gboolean OnTimer(gpointer data) {
 }
 
 void EndWhenIdle(Program& program) {
-  if (program.link->Pending() == 0) g_main_loop_quit(program.loop);
-  else program.link->on_idle = [&program] { g_main_loop_quit(program.loop); };
+  if (program.link->Pending() == 0)
+    g_main_loop_quit(program.loop);
+  else
+    program.link->on_idle = [&program] { g_main_loop_quit(program.loop); };
 }
 
 gboolean OnInput(gint fd, GIOCondition, gpointer data) {

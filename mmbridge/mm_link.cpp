@@ -29,8 +29,8 @@ CallState StateOf(MMCallState state) {
 }
 
 StoredMessage Stored(MMSms* sms) {
-  return {Text(mm_sms_get_path(sms)), Text(mm_sms_get_number(sms)),
-          Text(mm_sms_get_timestamp(sms)), Text(mm_sms_get_text(sms))};
+  return {Text(mm_sms_get_path(sms)), Text(mm_sms_get_number(sms)), Text(mm_sms_get_timestamp(sms)),
+          Text(mm_sms_get_text(sms))};
 }
 
 }  // namespace
@@ -56,10 +56,10 @@ void MmLink::Finished(GObject* source, GAsyncResult* result, gpointer later) {
 
 // A client object of ModemManager's at path (a call, a message).
 void MmLink::Proxy(GType type, const char* interface, const std::string& path, Then then) {
-  g_async_initable_new_async(type, G_PRIORITY_DEFAULT, cancellable_, Finished, After(std::move(then)),
-                             "g-flags", G_DBUS_PROXY_FLAGS_DO_NOT_AUTO_START, "g-name",
-                             MM_DBUS_SERVICE, "g-connection", bus_, "g-object-path", path.c_str(),
-                             "g-interface-name", interface, nullptr);
+  g_async_initable_new_async(
+      type, G_PRIORITY_DEFAULT, cancellable_, Finished, After(std::move(then)), "g-flags",
+      G_DBUS_PROXY_FLAGS_DO_NOT_AUTO_START, "g-name", MM_DBUS_SERVICE, "g-connection", bus_,
+      "g-object-path", path.c_str(), "g-interface-name", interface, nullptr);
 }
 
 // ---- The modem ----
@@ -86,14 +86,15 @@ void MmLink::OnManager(GObject*, GAsyncResult* result, gpointer self) {
 
 void MmLink::OnNameOwner(GObject*, GParamSpec*, gpointer self) {
   MmLink* link = static_cast<MmLink*>(self);
-  gchar* owner = g_dbus_object_manager_client_get_name_owner(
-      G_DBUS_OBJECT_MANAGER_CLIENT(link->manager_));
+  gchar* owner =
+      g_dbus_object_manager_client_get_name_owner(G_DBUS_OBJECT_MANAGER_CLIENT(link->manager_));
   bool running = owner != nullptr;
   g_free(owner);
   if (link->manager_seen_ && running == link->manager_running_) return;
   link->manager_seen_ = true;
   link->manager_running_ = running;
-  fputs(running ? "202612081822 ModemManager is there\n" : "202612081823 ModemManager is not running\n",
+  fputs(running ? "202612081822 ModemManager is there\n"
+                : "202612081823 ModemManager is not running\n",
         stderr);
   link->LookForModem();
 }
@@ -110,8 +111,8 @@ void MmLink::LookForModem() {
   MMObject* first = nullptr;  // the lowest index: the modem ModemManager found first
   for (GList* item = objects; item; item = item->next) {
     MMObject* object = MM_OBJECT(item->data);
-    if (Wanted(object) && (!first || strverscmp(mm_object_get_path(object),
-                                                mm_object_get_path(first)) < 0))
+    if (Wanted(object) &&
+        (!first || strverscmp(mm_object_get_path(object), mm_object_get_path(first)) < 0))
       first = object;
   }
   if (first) Adopt(first);
@@ -188,11 +189,12 @@ void MmLink::Advance() {
   } else if (state == MM_MODEM_STATE_DISABLED && !enable_asked_) {
     enable_asked_ = true;
     fputs("202612081827 enabling the modem\n", stderr);
-    mm_modem_enable(modem_, cancellable_, Finished, After([](GObject* source, GAsyncResult* result) {
-      GError* error = nullptr;
-      Succeeded(mm_modem_enable_finish(MM_MODEM(source), result, &error), error,
-                "the modem cannot be enabled");
-    }));
+    mm_modem_enable(modem_, cancellable_, Finished,
+                    After([](GObject* source, GAsyncResult* result) {
+                      GError* error = nullptr;
+                      Succeeded(mm_modem_enable_finish(MM_MODEM(source), result, &error), error,
+                                "the modem cannot be enabled");
+                    }));
   } else if (state == MM_MODEM_STATE_LOCKED || state == MM_MODEM_STATE_FAILED) {
     fprintf(stderr, "202612081828 the modem is %s, waiting\n",
             state == MM_MODEM_STATE_LOCKED ? "locked" : "failed");
@@ -223,12 +225,13 @@ MMCall* MmLink::CallAt(const std::string& path) const {
 
 void MmLink::OnCallAdded(MMModemVoice*, const gchar* path, gpointer self) {
   MmLink* link = static_cast<MmLink*>(self);
-  link->Proxy(MM_TYPE_CALL, MM_DBUS_INTERFACE_CALL, path, [link](GObject* source, GAsyncResult* result) {
-    GError* error = nullptr;
-    GObject* call = g_async_initable_new_finish(G_ASYNC_INITABLE(source), result, &error);
-    if (Succeeded(call != nullptr, error, "a new call cannot be followed"))
-      link->TrackCall(MM_CALL(call), true);
-  });
+  link->Proxy(
+      MM_TYPE_CALL, MM_DBUS_INTERFACE_CALL, path, [link](GObject* source, GAsyncResult* result) {
+        GError* error = nullptr;
+        GObject* call = g_async_initable_new_finish(G_ASYNC_INITABLE(source), result, &error);
+        if (Succeeded(call != nullptr, error, "a new call cannot be followed"))
+          link->TrackCall(MM_CALL(call), true);
+      });
 }
 
 // Follows the call's state and number; announce: the bridge hears of it
@@ -253,19 +256,22 @@ void MmLink::OnCallState(MMCall* call, gint, gint new_state, guint, gpointer sel
   std::string path = mm_call_get_path(call);
   CallState state = StateOf(static_cast<MMCallState>(new_state));
   link->bridge_->CallStateChanged(path, state);
-  if (state != CallState::kTerminated) return;
-  // A finished call is removed from the modem's list, where it would stay.
-  link->ForgetCall(path);
-  mm_modem_voice_delete_call(link->voice_, path.c_str(), link->cancellable_, Finished,
-                             link->After([path](GObject* source, GAsyncResult* result) {
-                               GError* error = nullptr;
-                               gboolean ok = mm_modem_voice_delete_call_finish(
-                                   MM_MODEM_VOICE(source), result, &error);
-                               if (!ok && !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED))
-                                 fprintf(stderr, "202612081833 call %s not removed: %s\n",
-                                         path.c_str(), error->message);
-                               g_clear_error(&error);
-                             }));
+  if (state == CallState::kTerminated) link->RemoveCall(path);
+}
+
+// A finished call is removed from the modem's list, where it would stay.
+void MmLink::RemoveCall(const std::string& path) {
+  if (!CallAt(path)) return;  // removed already
+  ForgetCall(path);
+  mm_modem_voice_delete_call(
+      voice_, path.c_str(), cancellable_, Finished,
+      After([path](GObject* source, GAsyncResult* result) {
+        GError* error = nullptr;
+        gboolean ok = mm_modem_voice_delete_call_finish(MM_MODEM_VOICE(source), result, &error);
+        if (!ok && !g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED))
+          fprintf(stderr, "202612081833 call %s not removed: %s\n", path.c_str(), error->message);
+        g_clear_error(&error);
+      }));
 }
 
 void MmLink::OnCallNumber(MMCall* call, GParamSpec*, gpointer self) {
@@ -312,11 +318,15 @@ void MmLink::Dial(const std::string& number, std::function<void(const std::strin
         std::string path = mm_call_get_path(call);
         TrackCall(MM_CALL(g_object_ref(call)), false);
         created(path);
-        mm_call_start(call, cancellable_, Finished, After([call, done](GObject*, GAsyncResult* result) {
-          GError* error = nullptr;
-          done(Succeeded(mm_call_start_finish(call, result, &error), error, "the call cannot start"));
-          g_object_unref(call);
-        }));
+        mm_call_start(call, cancellable_, Finished,
+                      After([this, call, path, done](GObject*, GAsyncResult* result) {
+                        GError* error = nullptr;
+                        bool started = Succeeded(mm_call_start_finish(call, result, &error), error,
+                                                 "the call cannot start");
+                        g_object_unref(call);
+                        if (!started) RemoveCall(path);
+                        done(started);
+                      }));
       }));
   g_object_unref(properties);
 }
@@ -328,9 +338,10 @@ void MmLink::Accept(const std::string& path, Done done) {
     return;
   }
   mm_call_accept(call, cancellable_, Finished, After([call, done](GObject*, GAsyncResult* result) {
-    GError* error = nullptr;
-    done(Succeeded(mm_call_accept_finish(call, result, &error), error, "the call cannot be accepted"));
-  }));
+                   GError* error = nullptr;
+                   done(Succeeded(mm_call_accept_finish(call, result, &error), error,
+                                  "the call cannot be accepted"));
+                 }));
 }
 
 void MmLink::HangUp(const std::string& path, Done done) {
@@ -340,9 +351,10 @@ void MmLink::HangUp(const std::string& path, Done done) {
     return;
   }
   mm_call_hangup(call, cancellable_, Finished, After([call, done](GObject*, GAsyncResult* result) {
-    GError* error = nullptr;
-    done(Succeeded(mm_call_hangup_finish(call, result, &error), error, "the call cannot be ended"));
-  }));
+                   GError* error = nullptr;
+                   done(Succeeded(mm_call_hangup_finish(call, result, &error), error,
+                                  "the call cannot be ended"));
+                 }));
 }
 
 // ---- Messages ----
@@ -355,30 +367,37 @@ bool MmLink::HasMessaging(const Done& done) const {
 }
 
 void MmLink::ListMessages() {
-  mm_modem_messaging_list(messaging_, cancellable_, Finished, After([this](GObject* source, GAsyncResult* result) {
-    GError* error = nullptr;
-    GList* list = mm_modem_messaging_list_finish(MM_MODEM_MESSAGING(source), result, &error);
-    if (!Succeeded(list != nullptr || error == nullptr, error, "the messages cannot be listed")) return;
-    std::vector<StoredMessage> received;
-    for (GList* item = list; item; item = item->next) {
-      MMSms* sms = MM_SMS(item->data);
-      if (mm_sms_get_state(sms) == MM_SMS_STATE_RECEIVED) received.push_back(Stored(sms));
-      else if (mm_sms_get_state(sms) == MM_SMS_STATE_RECEIVING) WatchMessage(MM_SMS(g_object_ref(sms)));
-    }
-    g_list_free_full(list, g_object_unref);
-    fprintf(stderr, "202612081836 %zu messages listed\n", received.size());
-    bridge_->MessagesListed(received);
-  }));
+  mm_modem_messaging_list(
+      messaging_, cancellable_, Finished, After([this](GObject* source, GAsyncResult* result) {
+        GError* error = nullptr;
+        GList* list = mm_modem_messaging_list_finish(MM_MODEM_MESSAGING(source), result, &error);
+        if (!Succeeded(list != nullptr || error == nullptr, error, "the messages cannot be listed"))
+          return;
+        std::vector<StoredMessage> received;
+        for (GList* item = list; item; item = item->next) {
+          MMSms* sms = MM_SMS(item->data);
+          if (mm_sms_get_state(sms) == MM_SMS_STATE_RECEIVED)
+            received.push_back(Stored(sms));
+          else if (mm_sms_get_state(sms) == MM_SMS_STATE_RECEIVING)
+            WatchMessage(MM_SMS(g_object_ref(sms)));
+        }
+        g_list_free_full(list, g_object_unref);
+        fprintf(stderr, "202612081836 %zu messages listed\n", received.size());
+        bridge_->MessagesListed(received);
+      }));
 }
 
-void MmLink::OnMessageAdded(MMModemMessaging*, const gchar* path, gboolean received, gpointer self) {
+void MmLink::OnMessageAdded(MMModemMessaging*, const gchar* path, gboolean received,
+                            gpointer self) {
   MmLink* link = static_cast<MmLink*>(self);
   if (!received) return;  // one of ours, being sent
-  link->Proxy(MM_TYPE_SMS, MM_DBUS_INTERFACE_SMS, path, [link](GObject* source, GAsyncResult* result) {
-    GError* error = nullptr;
-    GObject* sms = g_async_initable_new_finish(G_ASYNC_INITABLE(source), result, &error);
-    if (Succeeded(sms != nullptr, error, "a new message cannot be read")) link->WatchMessage(MM_SMS(sms));
-  });
+  link->Proxy(
+      MM_TYPE_SMS, MM_DBUS_INTERFACE_SMS, path, [link](GObject* source, GAsyncResult* result) {
+        GError* error = nullptr;
+        GObject* sms = g_async_initable_new_finish(G_ASYNC_INITABLE(source), result, &error);
+        if (Succeeded(sms != nullptr, error, "a new message cannot be read"))
+          link->WatchMessage(MM_SMS(sms));
+      });
 }
 
 // Delivers the message once it is whole; takes the reference.
@@ -422,33 +441,36 @@ void MmLink::Send(const std::string& number, const std::string& utf8_text, Done 
   mm_sms_properties_set_number(properties, number.c_str());
   mm_sms_properties_set_text(properties, utf8_text.c_str());
   mm_modem_messaging_create(
-      messaging_, properties, cancellable_, Finished, After([this, done](GObject* source, GAsyncResult* result) {
+      messaging_, properties, cancellable_, Finished,
+      After([this, done](GObject* source, GAsyncResult* result) {
         GError* error = nullptr;
         MMSms* sms = mm_modem_messaging_create_finish(MM_MODEM_MESSAGING(source), result, &error);
         if (!Succeeded(sms != nullptr, error, "the message cannot be made")) {
           done(false);
           return;
         }
-        mm_sms_send(sms, cancellable_, Finished, After([this, sms, done](GObject*, GAsyncResult* result) {
-          GError* error = nullptr;
-          done(Succeeded(mm_sms_send_finish(sms, result, &error), error, "the message cannot be sent"));
-          // Sent or not, it is not kept among the modem's messages.
-          if (messaging_)
-            mm_modem_messaging_delete(messaging_, mm_sms_get_path(sms), cancellable_, Finished,
-                                      After([](GObject*, GAsyncResult*) {}));
-          g_object_unref(sms);
-        }));
+        mm_sms_send(sms, cancellable_, Finished,
+                    After([this, sms, done](GObject*, GAsyncResult* result) {
+                      GError* error = nullptr;
+                      done(Succeeded(mm_sms_send_finish(sms, result, &error), error,
+                                     "the message cannot be sent"));
+                      // Sent or not, it is not kept among the modem's messages.
+                      if (messaging_)
+                        mm_modem_messaging_delete(messaging_, mm_sms_get_path(sms), cancellable_,
+                                                  Finished, After([](GObject*, GAsyncResult*) {}));
+                      g_object_unref(sms);
+                    }));
       }));
   g_object_unref(properties);
 }
 
 void MmLink::Delete(const std::string& path, Done done) {
   if (!HasMessaging(done)) return;
-  mm_modem_messaging_delete(messaging_, path.c_str(), cancellable_, Finished,
-                            After([done](GObject* source, GAsyncResult* result) {
-                              GError* error = nullptr;
-                              done(Succeeded(mm_modem_messaging_delete_finish(
-                                                 MM_MODEM_MESSAGING(source), result, &error),
-                                             error, "the message cannot be deleted"));
-                            }));
+  mm_modem_messaging_delete(
+      messaging_, path.c_str(), cancellable_, Finished,
+      After([done](GObject* source, GAsyncResult* result) {
+        GError* error = nullptr;
+        done(Succeeded(mm_modem_messaging_delete_finish(MM_MODEM_MESSAGING(source), result, &error),
+                       error, "the message cannot be deleted"));
+      }));
 }

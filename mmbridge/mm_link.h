@@ -49,9 +49,11 @@ class MmLink : public ModemRequests {
   static void OnModemState(MMModem*, gint old_state, gint new_state, guint reason, gpointer self);
   static void OnCallAdded(MMModemVoice*, const gchar* path, gpointer self);
   static void OnCallDeleted(MMModemVoice*, const gchar* path, gpointer self);
-  static void OnCallState(MMCall* call, gint old_state, gint new_state, guint reason, gpointer self);
+  static void OnCallState(MMCall* call, gint old_state, gint new_state, guint reason,
+                          gpointer self);
   static void OnCallNumber(MMCall* call, GParamSpec*, gpointer self);
-  static void OnMessageAdded(MMModemMessaging*, const gchar* path, gboolean received, gpointer self);
+  static void OnMessageAdded(MMModemMessaging*, const gchar* path, gboolean received,
+                             gpointer self);
   static void OnMessageDeleted(MMModemMessaging*, const gchar* path, gpointer self);
   static void OnMessageState(MMSms* sms, GParamSpec*, gpointer self);
 
@@ -64,6 +66,7 @@ class MmLink : public ModemRequests {
   void ListMessages();
   void TrackCall(MMCall* call, bool announce);
   void ForgetCall(const std::string& path);
+  void RemoveCall(const std::string& path);
   void WatchMessage(MMSms* sms);
   MMCall* CallAt(const std::string& path) const;
   bool HasVoice(const Done& done) const;
@@ -78,7 +81,7 @@ class MmLink : public ModemRequests {
   MMModemVoice* voice_ = nullptr;
   MMModemMessaging* messaging_ = nullptr;
   GCancellable* cancellable_ = nullptr;  // the modem's requests; cancelled when it goes
-  bool manager_seen_ = false;     // whether ModemManager runs has been logged
+  bool manager_seen_ = false;            // whether ModemManager runs has been logged
   bool manager_running_ = false;
   bool enable_asked_ = false;
   bool ready_ = false;

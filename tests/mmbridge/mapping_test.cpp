@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -107,7 +107,8 @@ TEST(MessageNumbersTest, GoneMessagesFreeTheirNumbersAndTheRangeEndsAt98) {
 
 TEST(MessageNumbersTest, BadLinesAreSkippedWithALogLine) {
   Folder folder;
-  folder.Write("mmbridge message numbers 1\n3 +32%0A%0AHi\n99 past\n3 twice\nx y\n4 bad%ZZ\n\n5 ok\n");
+  folder.Write(
+      "mmbridge message numbers 1\n3 +32%0A%0AHi\n99 past\n3 twice\nx y\n4 bad%ZZ\n\n5 ok\n");
   MessageNumbers numbers(folder.File());
   rig::CapturedFd err(2);
   numbers.Load();
@@ -154,8 +155,12 @@ class PretendModem : public ModemRequests {
             Done done) override {
     asked.push_back({"dial", number, "", created, done});
   }
-  void Accept(const std::string& call, Done done) override { asked.push_back({"accept", call, "", {}, done}); }
-  void HangUp(const std::string& call, Done done) override { asked.push_back({"hangup", call, "", {}, done}); }
+  void Accept(const std::string& call, Done done) override {
+    asked.push_back({"accept", call, "", {}, done});
+  }
+  void HangUp(const std::string& call, Done done) override {
+    asked.push_back({"hangup", call, "", {}, done});
+  }
   void Send(const std::string& number, const std::string& text, Done done) override {
     asked.push_back({"send", number, text, {}, done});
   }
@@ -176,7 +181,9 @@ class BridgeTest : public ::testing::Test {
     return {out.Text(), err.Text()};
   }
   std::string Frames(const std::function<void()>& step) { return Run(step).frames; }
-  Output Suite(const std::string& frame) { return Run([&] { bridge.OnFrame(frame, now); }); }
+  Output Suite(const std::string& frame) {
+    return Run([&] { bridge.OnFrame(frame, now); });
+  }
   // The one request made since the last look.
   Request Asked() {
     EXPECT_EQ(modem.asked.size(), 1u);
@@ -184,7 +191,9 @@ class BridgeTest : public ::testing::Test {
     modem.asked.clear();
     return request;
   }
-  void Ready() { EXPECT_EQ(Frames([&] { bridge.ModemReady(); }), Frame({"gsm", "poweringon"})); }
+  void Ready() {
+    EXPECT_EQ(Frames([&] { bridge.ModemReady(); }), Frame({"gsm", "poweringon"}));
+  }
 
   Folder folder;
   MessageNumbers numbers{folder.File()};
@@ -198,7 +207,8 @@ const std::string kStop = Frame({"call", "stop", "+1234567890"});
 TEST_F(BridgeTest, IncomingCallWhoseNumberComesLateIsAnnouncedOnceAcceptedAndEnded) {
   Ready();
   EXPECT_EQ(Frames([&] { bridge.CallAdded("/call/1", true, CallState::kRingingIn, "", now); }), "");
-  EXPECT_EQ(Frames([&] { bridge.CallNumberLearnt("/call/1", "+32475"); }), Frame({"call", "new", "+32475"}));
+  EXPECT_EQ(Frames([&] { bridge.CallNumberLearnt("/call/1", "+32475"); }),
+            Frame({"call", "new", "+32475"}));
   EXPECT_EQ(Frames([&] { bridge.CallNumberLearnt("/call/1", "+32475"); }), "");
   now += 5000;
   EXPECT_EQ(Frames([&] { bridge.OnTick(now); }), "");
@@ -224,12 +234,14 @@ TEST_F(BridgeTest, CallerWithoutNumberIsWithheldAndStopEndsTheCallOnItsEndOnly) 
   bridge.CallAdded("/call/4", true, CallState::kRingingIn, "", now);
   EXPECT_NE(bridge.NextDeadline(), kNoDeadline);
   EXPECT_EQ(Frames([&] { bridge.OnTick(bridge.NextDeadline() - 1); }), "");
-  EXPECT_EQ(Frames([&] { bridge.OnTick(bridge.NextDeadline()); }), Frame({"call", "new", "withheld"}));
+  EXPECT_EQ(Frames([&] { bridge.OnTick(bridge.NextDeadline()); }),
+            Frame({"call", "new", "withheld"}));
   EXPECT_EQ(bridge.NextDeadline(), kNoDeadline);
   EXPECT_EQ(Frames([&] { bridge.CallNumberLearnt("/call/4", "+3299"); }), "");
 
   // A second call while this one rings is left alone.
-  EXPECT_EQ(Frames([&] { bridge.CallAdded("/call/5", true, CallState::kRingingIn, "+3288", now); }), "");
+  EXPECT_EQ(Frames([&] { bridge.CallAdded("/call/5", true, CallState::kRingingIn, "+3288", now); }),
+            "");
 
   // Rejected: the stop carries the suite's fixed number, the hang-up goes to the ringing call.
   Suite(kStop);
@@ -246,7 +258,8 @@ TEST_F(BridgeTest, OutgoingCallsStartedFailedAndStoppedEarly) {
   Request dial = Asked();
   EXPECT_EQ(dial.kind + " " + dial.target, "dial +3255");
   dial.created("/call/2");
-  EXPECT_EQ(Frames([&] { bridge.CallAdded("/call/2", false, CallState::kOther, "+3255", now); }), "");
+  EXPECT_EQ(Frames([&] { bridge.CallAdded("/call/2", false, CallState::kOther, "+3255", now); }),
+            "");
   EXPECT_EQ(Frames([&] { dial.done(true); }), Frame({"call", "started", "+3255"}));
   EXPECT_NE(Suite(Frame({"call", "start", "+3266"})).log.find("already"), std::string::npos);
   Suite(kStop);
@@ -280,8 +293,10 @@ TEST_F(BridgeTest, RefusedRequestsGiveALogLineAndNoFrame) {
   EXPECT_EQ(early.frames, "");
   EXPECT_NE(early.log.find("no modem"), std::string::npos);
   Ready();
-  EXPECT_NE(Suite(Frame({"call", "start", "+32;ATH"})).log.find("number refused"), std::string::npos);
-  EXPECT_NE(Suite(Frame({"call", "accept", "+3255"})).log.find("no incoming call"), std::string::npos);
+  EXPECT_NE(Suite(Frame({"call", "start", "+32;ATH"})).log.find("number refused"),
+            std::string::npos);
+  EXPECT_NE(Suite(Frame({"call", "accept", "+3255"})).log.find("no incoming call"),
+            std::string::npos);
   EXPECT_TRUE(modem.asked.empty());
 
   EXPECT_EQ(Frames([&] { bridge.CallAdded("/call/1", true, CallState::kRingingIn, "+3211", now); }),
@@ -314,11 +329,14 @@ TEST_F(BridgeTest, MessagesAreDeliveredOnceAndDeletedAndSentByRecord) {
   stored[0].path = "/sms/10";
   stored[1].path = "/sms/11";
   EXPECT_EQ(Frames([&] { bridge.MessagesListed(stored); }), "");
-  EXPECT_EQ(Frames([&] { bridge.MessageReceived({"/sms/12", "+3233", "bad stamp", "New"}); }),
+  EXPECT_EQ(Frames([&] {
+              bridge.MessageReceived({"/sms/12", "+3233", "bad stamp", "New"});
+            }),
             Frame({"sms", "retrieved", "+3233", "2", "01-01-1970", "00:00:00", "New"}));
   EXPECT_EQ(Frames([&] { bridge.MessageReceived({"/sms/12", "+3233", "bad stamp", "New"}); }), "");
 
-  std::string record_1 = Frame({"sms", "delete", "Bank", "1", "08-12-2026", "09:00:00", "Caf\xe9 ??"});
+  std::string record_1 =
+      Frame({"sms", "delete", "Bank", "1", "08-12-2026", "09:00:00", "Caf\xe9 ??"});
   Suite(record_1);
   Request remove = Asked();
   EXPECT_EQ(remove.kind + " " + remove.target, "delete /sms/11");
@@ -329,23 +347,30 @@ TEST_F(BridgeTest, MessagesAreDeliveredOnceAndDeletedAndSentByRecord) {
             Frame({"sms", "deleted", "Bank", "1", "08-12-2026", "09:00:00", "Caf\xe9 ??"}));
   EXPECT_NE(Suite(record_1).log.find("no message 1"), std::string::npos);
   EXPECT_TRUE(modem.asked.empty());
-  EXPECT_EQ(Frames([&] { bridge.MessageReceived({"/sms/13", "+3244", "", "Next"}); }).substr(0, 24),
+  EXPECT_EQ(Frames([&] {
+              bridge.MessageReceived({"/sms/13", "+3244", "", "Next"});
+            }).substr(0, 24),
             Frame({"sms", "retrieved", "+3244", "1"}).substr(0, 24));
 
-  std::string reply = Frame({"sms", "transmit", "+3211", "0", "08-12-2026", "18:05:00", "Oui, \xe0 bient\xf4t"});
+  std::string reply =
+      Frame({"sms", "transmit", "+3211", "0", "08-12-2026", "18:05:00", "Oui, \xe0 bient\xf4t"});
   Suite(reply);
   Request send = Asked();
-  EXPECT_EQ(send.kind + " " + send.target + " " + send.text, "send +3211 Oui, \xc3\xa0 bient\xc3\xb4t");
+  EXPECT_EQ(send.kind + " " + send.target + " " + send.text,
+            "send +3211 Oui, \xc3\xa0 bient\xc3\xb4t");
   EXPECT_EQ(Frames([&] { send.done(false); }), "");
   Suite(reply);
   EXPECT_EQ(Frames([&] { Asked().done(true); }),
-            Frame({"sms", "transmitted", "+3211", "0", "08-12-2026", "18:05:00", "Oui, \xe0 bient\xf4t"}));
+            Frame({"sms", "transmitted", "+3211", "0", "08-12-2026", "18:05:00",
+                   "Oui, \xe0 bient\xf4t"}));
   EXPECT_NE(Suite(Frame({"sms", "transmit", "+3211"})).log.find("incomplete"), std::string::npos);
   EXPECT_TRUE(modem.asked.empty());
 
   // Deleted by another client: the number is free again.
   bridge.MessageDeleted("/sms/10");
-  EXPECT_EQ(Frames([&] { bridge.MessageReceived({"/sms/14", "+3255", "", "x"}); }).substr(0, 24),
+  EXPECT_EQ(Frames([&] {
+              bridge.MessageReceived({"/sms/14", "+3255", "", "x"});
+            }).substr(0, 24),
             Frame({"sms", "retrieved", "+3255", "0"}).substr(0, 24));
 }
 

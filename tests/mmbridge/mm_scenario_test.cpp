@@ -4,7 +4,6 @@
 // simulator's console, and restarts ModemManager under the bridge.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-
 #include <sys/stat.h>
 
 #include <fstream>
@@ -58,17 +57,20 @@ TEST(MmBridgeScenario, CallsAndMessagesThroughModemManagerAcrossItsRestart) {
   rig::Process sim({MODEMSIM_PATH, "-l", dir + "/modem"});
   ASSERT_TRUE(sim.WaitForStdout("linked at"));
   rig::Process mm({MMRIG_PATH, dir + "/rig", dir + "/modem"});
-  ASSERT_TRUE(mm.WaitFor([&] {
-    return mm.Stdout().find("ready\n") != std::string::npos || mm.Stderr().find("mmrig:") != std::string::npos;
-  }, kWait));
+  ASSERT_TRUE(mm.WaitFor(
+      [&] {
+        return mm.Stdout().find("ready\n") != std::string::npos ||
+               mm.Stderr().find("mmrig:") != std::string::npos;
+      },
+      kWait));
   if (mm.Stdout().find("ready\n") == std::string::npos && mm.WaitForExit() == 77)
     GTEST_SKIP() << mm.Stderr();
   ASSERT_NE(mm.Stdout().find("ready\n"), std::string::npos) << mm.Stderr();
 
   ASSERT_EQ(mkdir((dir + "/home").c_str(), 0700), 0);
-  rig::Process bridge({MMBRIDGE_PATH},
-                      {{"HOME", dir + "/home"},
-                       {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir + "/rig/bus"}});
+  rig::Process bridge(
+      {MMBRIDGE_PATH},
+      {{"HOME", dir + "/home"}, {"DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + dir + "/rig/bus"}});
   auto console = [&](const std::string& command, const std::string& evidence) {
     return sim.Write(command + "\n") && sim.WaitForStdout(evidence, kWait);
   };
@@ -76,8 +78,8 @@ TEST(MmBridgeScenario, CallsAndMessagesThroughModemManagerAcrossItsRestart) {
   // A far end that hangs up at once may do so before ModemManager watches
   // for it: the network waits until ModemManager has set the call up.
   auto in_call = [&](size_t calls) {
-    return mm.WaitFor([&] { return Count(FileText(dir + "/rig/mm.log"), "now in-call state") >= calls; },
-                      kWait);
+    return mm.WaitFor(
+        [&] { return Count(FileText(dir + "/rig/mm.log"), "now in-call state") >= calls; }, kWait);
   };
   ASSERT_TRUE(bridge.WaitForStdout(kPoweringOn, kModemWait)) << bridge.Stderr() << mm.Stderr();
   ASSERT_TRUE(bridge.WaitForStderr("messages listed", kWait));
@@ -117,13 +119,14 @@ TEST(MmBridgeScenario, CallsAndMessagesThroughModemManagerAcrossItsRestart) {
   EXPECT_EQ(date.size(), 10u);
   EXPECT_EQ(time.size(), 8u);
 
-  ASSERT_TRUE(suite(Frame({"sms", "transmit", "+3277", "0", date, time, "Merci, \xe0 bient\xf4t"})));
+  ASSERT_TRUE(
+      suite(Frame({"sms", "transmit", "+3277", "0", date, time, "Merci, \xe0 bient\xf4t"})));
   ASSERT_TRUE(sim.WaitForStdout("sent to +3277: Merci, \xc3\xa0 bient\xc3\xb4t\n", kWait));
   ASSERT_TRUE(bridge.WaitForStdout(
       Frame({"sms", "transmitted", "+3277", "0", date, time, "Merci, \xe0 bient\xf4t"}), kWait));
   ASSERT_TRUE(suite(Frame({"sms", "delete", "+3277", "0", date, time, "Hello there"})));
-  ASSERT_TRUE(bridge.WaitForStdout(Frame({"sms", "deleted", "+3277", "0", date, time, "Hello there"}),
-                                   kWait));
+  ASSERT_TRUE(bridge.WaitForStdout(
+      Frame({"sms", "deleted", "+3277", "0", date, time, "Hello there"}), kWait));
   ASSERT_TRUE(sim.WaitForStdout("<< AT+CMGD=", kWait));
 
   // ModemManager restarts under the bridge: the modem comes back, the kept
@@ -131,7 +134,8 @@ TEST(MmBridgeScenario, CallsAndMessagesThroughModemManagerAcrossItsRestart) {
   ASSERT_TRUE(mm.Write("restart\n"));
   ASSERT_TRUE(mm.WaitForStdout("restarted", kWait)) << mm.Stderr();
   ASSERT_TRUE(bridge.WaitForStderr("gone", kWait));
-  ASSERT_TRUE(bridge.WaitFor([&] { return Count(bridge.Stderr(), "messages listed") == 2; }, kModemWait))
+  ASSERT_TRUE(
+      bridge.WaitFor([&] { return Count(bridge.Stderr(), "messages listed") == 2; }, kModemWait))
       << bridge.Stderr();
   EXPECT_EQ(Count(bridge.Stdout(), kPoweringOn), 2u);
   ASSERT_TRUE(console("sms +3299 After the restart", "+CMTI"));
@@ -140,7 +144,8 @@ TEST(MmBridgeScenario, CallsAndMessagesThroughModemManagerAcrossItsRestart) {
   EXPECT_EQ(after.PhoneNumber, "+3299");
   EXPECT_NE(after.TextMessageNr, kept.TextMessageNr);
   EXPECT_EQ(Count(bridge.Stdout(), "Kept for later"), 1u);
-  EXPECT_EQ(Count(bridge.Stdout(), "Hello there\x1f\x03"), 2u) << "retrieved and deleted, once each";
+  EXPECT_EQ(Count(bridge.Stdout(), "Hello there\x1f\x03"), 2u)
+      << "retrieved and deleted, once each";
 
   bridge.CloseStdin();
   EXPECT_EQ(bridge.WaitForExit(kWait), 0);
