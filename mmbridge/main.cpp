@@ -111,5 +111,6 @@ int main(int argc, char** argv) {
   g_unix_fd_add(0, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR), OnInput, &program);
   link.Start();
   g_main_loop_run(program.loop);
+  g_main_loop_unref(program.loop);
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 
@@ -51,7 +52,10 @@ TEST(MmBridgeScenario, CallsAndMessagesThroughModemManagerAcrossItsRestart) {
   const std::string dir = dir_template;
   struct Removed {  // after the processes, which end first
     std::string dir;
-    ~Removed() { EXPECT_EQ(system(("rm -rf '" + dir + "'").c_str()), 0); }
+    ~Removed() {
+      if (::testing::Test::HasFailure()) std::cerr << "kept for a look: " << dir << "\n";
+      else EXPECT_EQ(system(("rm -rf '" + dir + "'").c_str()), 0);
+    }
   } removed{dir};
 
   rig::Process sim({MODEMSIM_PATH, "-l", dir + "/modem"});
@@ -75,30 +79,35 @@ TEST(MmBridgeScenario, CallsAndMessagesThroughModemManagerAcrossItsRestart) {
     return sim.Write(command + "\n") && sim.WaitForStdout(evidence, kWait);
   };
   auto suite = [&](const std::string& frame) { return bridge.Write(frame); };
-  // A far end that hangs up at once may do so before ModemManager watches
-  // for it: the network waits until ModemManager has set the call up.
-  auto in_call = [&](size_t calls) {
-    return mm.WaitFor(
-        [&] { return Count(FileText(dir + "/rig/mm.log"), "now in-call state") >= calls; }, kWait);
+  // ModemManager's own log tells when it is ready for what the network
+  // does next: calls go out once the modem is registered, and a far end
+  // that hangs up must wait until ModemManager watches the call (a NO
+  // CARRIER that comes while a command of the registration is in flight is
+  // taken as that command's answer).
+  auto mm_log_says = [&](const std::string& text, size_t times) {
+    return mm.WaitFor([&] { return Count(FileText(dir + "/rig/mm.log"), text) >= times; }, kWait);
   };
+
   ASSERT_TRUE(bridge.WaitForStdout(kPoweringOn, kModemWait)) << bridge.Stderr() << mm.Stderr();
   ASSERT_TRUE(bridge.WaitForStderr("messages listed", kWait));
+
+  ASSERT_TRUE(mm_log_says("(enabled -> registered)", 1));
 
   // An incoming call, accepted, and ended by the far end.
   ASSERT_TRUE(console("call +32111222333", "+CLIP"));
   ASSERT_TRUE(bridge.WaitForStdout(Frame({"call", "new", "+32111222333"}), kWait));
   ASSERT_TRUE(suite(Frame({"call", "accept", "+32111222333"})));
   ASSERT_TRUE(bridge.WaitForStdout(Frame({"call", "accepted", "+32111222333"}), kWait));
-  ASSERT_TRUE(in_call(1));
+  ASSERT_TRUE(mm_log_says("now in-call state", 1));
   ASSERT_TRUE(console("hangup", "NO CARRIER"));
   ASSERT_TRUE(bridge.WaitForStdout(Frame({"call", "stopped", "+32111222333"}), kWait));
   EXPECT_EQ(Count(bridge.Stdout(), Frame({"call", "new", "+32111222333"})), 1u);
 
   // An outgoing call, answered, and ended by the suite's fixed number.
   ASSERT_TRUE(suite(Frame({"call", "start", "+3212345678"})));
-  ASSERT_TRUE(sim.WaitForStdout("<< ATD+3212345678;", kWait));
+  ASSERT_TRUE(sim.WaitForStdout("<< ATD+3212345678;", kWait)) << bridge.Stderr();
   ASSERT_TRUE(bridge.WaitForStdout(Frame({"call", "started", "+3212345678"}), kWait));
-  ASSERT_TRUE(in_call(2));
+  ASSERT_TRUE(mm_log_says("now in-call state", 2));
   ASSERT_TRUE(console("answer", "the far end answered"));
   ASSERT_TRUE(suite(Frame({"call", "stop", "+1234567890"})));
   ASSERT_TRUE(bridge.WaitForStdout(Frame({"call", "stopped", "+3212345678"}), kWait));
@@ -148,7 +157,7 @@ TEST(MmBridgeScenario, CallsAndMessagesThroughModemManagerAcrossItsRestart) {
       << "retrieved and deleted, once each";
 
   bridge.CloseStdin();
-  EXPECT_EQ(bridge.WaitForExit(kWait), 0);
+  EXPECT_EQ(bridge.WaitForExit(kWait), 0) << bridge.Stderr();
   mm.CloseStdin();
   EXPECT_EQ(mm.WaitForExit(kWait), 0);
 }
