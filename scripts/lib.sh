@@ -1,17 +1,22 @@
 # shellcheck shell=sh disable=SC2034
 # Sourced by the phone's scripts: where the phone keeps its things, and the
 # steps the scripts share. phone.conf, written by tools/install-scripts,
-# names the programs' directory (PHONE_BIN), the modem's AT port
-# (PHONE_MODEM) and the programs' working directory (PHONE_WORKDIR).
+# names the programs' directory (PHONE_BIN), the modem side (PHONE_BRIDGE:
+# modembridge or mmbridge), its modem (PHONE_MODEM: modembridge's AT port,
+# or mmbridge's ModemManager modem, empty for the first) and the programs'
+# working directory (PHONE_WORKDIR).
 # shellcheck source=/dev/null
 . "$HOME/gta02/scripts/phone.conf"
+PHONE_BRIDGE=${PHONE_BRIDGE:-modembridge}
 
 GTA02=$HOME/gta02
 SCRIPTS=$GTA02/scripts
 LOG=$GTA02/log
 NOTIFY_PIPE=$GTA02/notify/NotifyPipe
-# There only while the phone runs: the named pipes between the programs and
-# the file "group" with the phone's process group.
+# There only while the phone runs: the named pipes between the programs,
+# the file "group" with the phone's process group, and for each piece of the
+# phone the process ids of its program (NAME.pid) and of its watch
+# (NAME.watch), and its last exit status once it ended (NAME.ended).
 RUN=$GTA02/run
 
 say() {
@@ -29,6 +34,17 @@ lock_phone() {
 phone_group() {
   group=$(cat "$RUN/group" 2>/dev/null) && [ -n "$group" ] &&
     kill -s 0 -- "-$group" 2>/dev/null && echo "$group"
+}
+
+# Ends the process group: TERM, then KILL what is left after five seconds.
+end_group() {
+  kill -s TERM -- "-$1"
+  tries=0
+  while kill -s 0 -- "-$1" 2>/dev/null && [ "$tries" -lt 50 ]; do
+    tries=$((tries + 1))
+    sleep 0.1
+  done
+  kill -s KILL -- "-$1" 2>/dev/null || true
 }
 
 # A script that ends the phone, run from the phone's own menu, is in the

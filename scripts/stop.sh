@@ -9,13 +9,7 @@ leave_phone_group "$@"
 
 lock_phone
 if group=$(phone_group); then
-  kill -s TERM -- "-$group"
-  tries=0
-  while kill -s 0 -- "-$group" 2>/dev/null && [ "$tries" -lt 50 ]; do
-    tries=$((tries + 1))
-    sleep 0.1
-  done
-  kill -s KILL -- "-$group" 2>/dev/null || true
+  end_group "$group"
   say "the phone is off"
 else
   say "the phone was not running"

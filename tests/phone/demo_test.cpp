@@ -89,17 +89,6 @@ std::string FileText(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Processes working in the folder: the phone's programs work in phone/.
-int ProcessesIn(const fs::path& folder) {
-  int count = 0;
-  for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
-    std::error_code gone;
-    fs::path cwd = fs::read_symlink(entry.path() / "cwd", gone);
-    count += !gone && cwd == folder;
-  }
-  return count;
-}
-
 class DemoTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -151,7 +140,19 @@ TEST_F(DemoTest, WalksThroughThePhoneAndLeavesNothingRunning) {
   EXPECT_FALSE(fs::exists(run_ / "home/gta02/notify/NotifyPipe"));
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(run_))
     EXPECT_FALSE(entry.is_fifo()) << entry.path();
-  EXPECT_EQ(ProcessesIn(run_ / "phone"), 0);
+  EXPECT_TRUE(rig::ProcessesUsing(run_.string()).empty());
+}
+
+// Ctrl-C, once the phone runs: the terminal signals the demo and whatever
+// runs in the foreground with it.
+TEST_F(DemoTest, EndsOnInterruptWithEverythingItStarted) {
+  rig::Process demo({"/bin/sh", DEMO_PATH, "-H", "-p", DEMO_PROGRAMS, run_.string()});
+  ASSERT_TRUE(demo.WaitForStderr("01-notice.png", 300));
+  demo.Kill(SIGINT);
+  EXPECT_EQ(demo.WaitForExit(120), 130) << demo.Stderr();
+  EXPECT_TRUE(rig::ProcessesUsing(run_.string()).empty());
+  EXPECT_FALSE(fs::exists(run_ / "home/gta02/run"));
+  EXPECT_FALSE(fs::exists(run_ / "console"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -307,6 +308,49 @@ int SignalChildren(pid_t parent, int signal) {
   int count = 0;
   ForEachChild(parent, [&](pid_t child, char) { count += kill(child, signal) == 0; });
   return count;
+}
+
+namespace {
+
+bool Under(const std::filesystem::path& path, const std::string& folder) {
+  const std::string text = path.string();
+  return text.compare(0, folder.size(), folder) == 0 &&
+         (text.size() == folder.size() || text[folder.size()] == '/');
+}
+
+// The names of a /proc directory's entries; none once it is gone.
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* listing = opendir(dir.c_str())) {
+    while (dirent* entry = readdir(listing)) names.push_back(entry->d_name);
+    closedir(listing);
+  }
+  return names;
+}
+
+bool Uses(const std::string& proc, const std::string& folder) {
+  std::error_code gone;
+  if (Under(std::filesystem::read_symlink(proc + "/cwd", gone), folder)) return true;
+  for (const std::string& fd : Entries(proc + "/fd"))
+    if (Under(std::filesystem::read_symlink(proc + "/fd/" + fd, gone), folder)) return true;
+  return false;
+}
+
+}  // namespace
+
+std::vector<ProcessInfo> ProcessesUsing(const std::string& folder) {
+  std::vector<ProcessInfo> found;
+  for (const std::string& entry : Entries("/proc")) {
+    pid_t pid = static_cast<pid_t>(std::atol(entry.c_str()));
+    const std::string proc = "/proc/" + entry;
+    if (pid <= 0 || !Uses(proc, folder)) continue;
+    ProcessInfo info{pid, "", {}};
+    std::ifstream(proc + "/comm") >> info.name;
+    std::ifstream cmdline(proc + "/cmdline");
+    for (std::string arg; std::getline(cmdline, arg, '\0');) info.args.push_back(arg);
+    found.push_back(info);
+  }
+  return found;
 }
 
 bool SleepsThrough(pid_t pid, int ms) {

@@ -102,6 +102,16 @@ int CountChildren(pid_t parent, bool only_zombies = false);
 // Sends the signal to each of them; the number signalled.
 int SignalChildren(pid_t parent, int signal);
 
+// A process that works in a folder or holds a file in it.
+struct ProcessInfo {
+  pid_t pid;
+  std::string name;               // the kernel's name for it (comm)
+  std::vector<std::string> args;  // its command line
+};
+// The processes whose working directory or an open file lies under `folder`
+// (an absolute path), read from /proc.
+std::vector<ProcessInfo> ProcessesUsing(const std::string& folder);
+
 // True when the process did not wake up once over the next `ms`
 // milliseconds: its count of voluntary context switches (in /proc) stayed
 // the same.

@@ -7,6 +7,7 @@
 //   stylus window TITLE          waits until the top-most window is TITLE
 //   stylus gone TITLE            waits until no window is titled TITLE
 //   stylus shot FILE             saves the screen, once it stands still, as a PNG
+//   stylus titles                prints the titles of the windows shown, the top-most last
 //
 // Positions are screen positions. "press" serves the windows that keep
 // their grab after a press (the call menu, the DTMF keypad), which a touch
@@ -83,8 +84,12 @@ bool Run(int argc, char** argv) {
     return xrig::WaitFor([&] { return TopIs(argv[2]); }, kWindowMs);
   if (step == "gone" && argc == 3) return xrig::WaitForWindowGone(argv[2], kWindowMs);
   if (step == "shot" && argc == 3) return SaveSettledScreen(argv[2]);
+  if (step == "titles" && argc == 2) {
+    for (Window window : xrig::ViewableTopLevelWindows()) printf("%s\n", Title(window).c_str());
+    return true;
+  }
   fputs("usage: stylus touch X Y | press X Y [gone TITLE] | window TITLE | gone TITLE |"
-        " shot FILE\n", stderr);
+        " shot FILE | titles\n", stderr);
   exit(2);
 }
 
