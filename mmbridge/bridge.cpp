@@ -32,7 +32,8 @@ void PutGsmPoweringOn() {
 // A long text is cut so that its frame stays within the 499 bytes a
 // reader takes.
 void FitBody(TextMessage& message) {
-  size_t fixed = 10 + 3 + message.TextAction->size() + message.PhoneNumber->size() +
+  constexpr size_t kDelimiters = 10;  // STX, a US before each of 7 fields, US, ETX
+  size_t fixed = kDelimiters + std::string_view("sms").size() + message.TextAction->size() + message.PhoneNumber->size() +
                  std::to_string(message.TextMessageNr).size() + message.TextMessageDate->size() +
                  message.TextMessageTime->size();
   size_t room = kFrameBufferSize - 1 > fixed ? kFrameBufferSize - 1 - fixed : 0;
@@ -54,14 +55,14 @@ void MmBridge::ModemReady() {
 
 void MmBridge::ModemLost() {
   ready_ = false;
-  if (call_ && call_->announced) EndCall();
+  if (call_ && (call_->announced || !call_->incoming)) EndCall();
   call_.reset();
   numbers_.UnbindAll();
 }
 
 // ---- Frames from the suite ----
 
-void MmBridge::OnFrame(const std::string& frame, Millis) {
+void MmBridge::OnFrame(const std::string& frame) {
   int code = ClassifyFrame(frame.c_str());
   if (code != kCallStart && code != kCallAccept && code != kCallStop && code != kSmsTransmit &&
       code != kSmsDelete)

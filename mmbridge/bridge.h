@@ -49,7 +49,7 @@ class MmBridge {
   // The modem or ModemManager went away.
   void ModemLost();
 
-  void OnFrame(const std::string& frame, Millis now);
+  void OnFrame(const std::string& frame);
 
   void CallAdded(const std::string& call, bool incoming, CallState state, const std::string& number,
                  Millis now);

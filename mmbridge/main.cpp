@@ -82,7 +82,7 @@ gboolean OnInput(gint fd, GIOCondition, gpointer data) {
     return G_SOURCE_REMOVE;
   }
   for (const std::string& frame : program.frames.Feed(std::string_view(chunk, n)))
-    program.bridge->OnFrame(frame, MonotonicMs());
+    program.bridge->OnFrame(frame);
   ArmTimer(program);
   return G_SOURCE_CONTINUE;
 }

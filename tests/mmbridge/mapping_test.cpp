@@ -182,7 +182,7 @@ class BridgeTest : public ::testing::Test {
   }
   std::string Frames(const std::function<void()>& step) { return Run(step).frames; }
   Output Suite(const std::string& frame) {
-    return Run([&] { bridge.OnFrame(frame, now); });
+    return Run([&] { bridge.OnFrame(frame); });
   }
   // The one request made since the last look.
   Request Asked() {
@@ -285,7 +285,11 @@ TEST_F(BridgeTest, OutgoingCallsStartedFailedAndStoppedEarly) {
   EXPECT_EQ(Suite(kStop).frames, "");
   EXPECT_TRUE(modem.asked.empty());
   dial.created("/call/6");
-  EXPECT_EQ(Asked().kind + " /call/6", "hangup /call/6");
+  Request hangup_6 = Asked();
+  EXPECT_EQ(hangup_6.kind + " " + hangup_6.target, "hangup /call/6");
+  // The modem goes before the call ends: the dialler still hears of its end, once.
+  EXPECT_EQ(Frames([&] { bridge.ModemLost(); }), Frame({"call", "stopped", "+3288"}));
+  EXPECT_EQ(Frames([&] { dial.done(false); }), "");
 }
 
 TEST_F(BridgeTest, RefusedRequestsGiveALogLineAndNoFrame) {
