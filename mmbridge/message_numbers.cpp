@@ -104,7 +104,10 @@ std::optional<MessageNumbers::Binding> MessageNumbers::Bind(const std::string& p
       return Binding{entry.number, false};
     }
   }
-  for (int number = 0; number <= kLastMessageNr; ++number) {
+  // From 1 up, as modems number their storage, and 0 last: a message has
+  // the number here that modembridge would give it.
+  for (int step = 1; step <= kLastMessageNr + 1; ++step) {
+    int number = step % (kLastMessageNr + 1);
     if (Taken(number)) continue;
     entries_.push_back({number, key, path});
     Save();

@@ -35,7 +35,8 @@ class MessageNumbers {
   };
   // The number of the message at path: the one it already has, else that
   // of a stored entry with its key that no present message holds, else
-  // the lowest free number, stored at once. Nothing when all are taken.
+  // the first free number of 1 to 98 and then 0, stored at once. Nothing
+  // when all are taken.
   std::optional<Binding> Bind(const std::string& path, const std::string& key);
 
   std::optional<int> NumberOf(const std::string& path) const;

@@ -56,30 +56,30 @@ TEST(MessageNumbersTest, KeepNumbersAcrossRestartsAndTellIdenticalMessagesApart)
     auto twin = numbers.Bind("/sms/1", hello);  // same sender, stamp and text: a second message
     auto third = numbers.Bind("/sms/2", odd);
     ASSERT_TRUE(first && twin && third);
-    EXPECT_EQ(first->number, 0);
-    EXPECT_EQ(twin->number, 1);
-    EXPECT_EQ(third->number, 2);
+    EXPECT_EQ(first->number, 1);  // from 1, as a modem's storage
+    EXPECT_EQ(twin->number, 2);
+    EXPECT_EQ(third->number, 3);
     EXPECT_TRUE(first->fresh && twin->fresh && third->fresh);
     EXPECT_EQ(numbers.Bind("/sms/0", hello)->fresh, false);
-    EXPECT_EQ(numbers.PathOf(2), "/sms/2");
-    numbers.Forget(0);
+    EXPECT_EQ(numbers.PathOf(3), "/sms/2");
+    numbers.Forget(1);
   }
   EXPECT_EQ(folder.Read().find('\x02'), std::string::npos) << "keys are escaped";
 
   // A new run: other paths, the same messages; the freed number goes to a new one.
   MessageNumbers numbers(folder.File());
   numbers.Load();
-  EXPECT_FALSE(numbers.PathOf(1));
+  EXPECT_FALSE(numbers.PathOf(2));
   auto again = numbers.Bind("/sms/7", hello);
   auto odd_again = numbers.Bind("/sms/8", odd);
   ASSERT_TRUE(again && odd_again);
-  EXPECT_EQ(again->number, 1);
+  EXPECT_EQ(again->number, 2);
   EXPECT_FALSE(again->fresh);
-  EXPECT_EQ(odd_again->number, 2);
+  EXPECT_EQ(odd_again->number, 3);
   EXPECT_FALSE(odd_again->fresh);
   auto fresh = numbers.Bind("/sms/9", hello);  // the first copy was deleted: this one is new
   ASSERT_TRUE(fresh);
-  EXPECT_EQ(fresh->number, 0);
+  EXPECT_EQ(fresh->number, 1);
   EXPECT_TRUE(fresh->fresh);
 }
 
@@ -100,8 +100,8 @@ TEST(MessageNumbersTest, GoneMessagesFreeTheirNumbersAndTheRangeEndsAt98) {
   reread.Load();
   auto next = reread.Bind("/sms/c", "new");
   ASSERT_TRUE(next);
-  EXPECT_EQ(next->number, 0);
-  EXPECT_EQ(reread.Bind("/sms/d", "key 7")->number, 7);
+  EXPECT_EQ(next->number, 1);
+  EXPECT_EQ(reread.Bind("/sms/d", "key 7")->number, 8);
   EXPECT_FALSE(reread.Bind("/sms/d", "key 7")->fresh);
 }
 
@@ -114,7 +114,7 @@ TEST(MessageNumbersTest, BadLinesAreSkippedWithALogLine) {
   numbers.Load();
   EXPECT_EQ(numbers.Bind("/a", "+32\n\nHi")->number, 3);
   EXPECT_EQ(numbers.Bind("/b", "ok")->number, 5);
-  EXPECT_EQ(numbers.Bind("/c", "past")->number, 0);
+  EXPECT_EQ(numbers.Bind("/c", "past")->number, 1);
   std::string log = err.Text();
   for (const char* line : {"99 past", "3 twice", "x y", "4 bad%ZZ"})
     EXPECT_NE(log.find(std::string("line skipped: ") + line), std::string::npos) << line;
@@ -122,7 +122,7 @@ TEST(MessageNumbersTest, BadLinesAreSkippedWithALogLine) {
   folder.Write("something else\n1 x\n");
   MessageNumbers foreign(folder.File());
   foreign.Load();
-  EXPECT_EQ(foreign.Bind("/a", "x")->number, 0);
+  EXPECT_EQ(foreign.Bind("/a", "x")->number, 1);
 }
 
 TEST(MmTextTest, StampsTextsAndNumbers) {
@@ -324,8 +324,8 @@ TEST_F(BridgeTest, MessagesAreDeliveredOnceAndDeletedAndSentByRecord) {
       {"/sms/0", "+3211", "2026-12-08T18:01:07+01:00", "Hello"},
       {"/sms/1", "Bank", "2026-12-08T09:00:00Z", "Caf\xc3\xa9 \xe2\x82\xac\x03"}};
   EXPECT_EQ(Frames([&] { bridge.MessagesListed(stored); }),
-            Frame({"sms", "retrieved", "+3211", "0", "08-12-2026", "18:01:07", "Hello"}) +
-                Frame({"sms", "retrieved", "Bank", "1", "08-12-2026", "09:00:00", "Caf\xe9 ??"}));
+            Frame({"sms", "retrieved", "+3211", "1", "08-12-2026", "18:01:07", "Hello"}) +
+                Frame({"sms", "retrieved", "Bank", "2", "08-12-2026", "09:00:00", "Caf\xe9 ??"}));
 
   // ModemManager restarts: the same messages under new paths are not delivered again.
   bridge.ModemLost();
@@ -336,25 +336,25 @@ TEST_F(BridgeTest, MessagesAreDeliveredOnceAndDeletedAndSentByRecord) {
   EXPECT_EQ(Frames([&] {
               bridge.MessageReceived({"/sms/12", "+3233", "bad stamp", "New"});
             }),
-            Frame({"sms", "retrieved", "+3233", "2", "01-01-1970", "00:00:00", "New"}));
+            Frame({"sms", "retrieved", "+3233", "3", "01-01-1970", "00:00:00", "New"}));
   EXPECT_EQ(Frames([&] { bridge.MessageReceived({"/sms/12", "+3233", "bad stamp", "New"}); }), "");
 
-  std::string record_1 =
-      Frame({"sms", "delete", "Bank", "1", "08-12-2026", "09:00:00", "Caf\xe9 ??"});
-  Suite(record_1);
+  std::string record_2 =
+      Frame({"sms", "delete", "Bank", "2", "08-12-2026", "09:00:00", "Caf\xe9 ??"});
+  Suite(record_2);
   Request remove = Asked();
   EXPECT_EQ(remove.kind + " " + remove.target, "delete /sms/11");
   EXPECT_EQ(Frames([&] { remove.done(false); }), "");
-  Suite(record_1);
+  Suite(record_2);
   remove = Asked();
   EXPECT_EQ(Frames([&] { remove.done(true); }),
-            Frame({"sms", "deleted", "Bank", "1", "08-12-2026", "09:00:00", "Caf\xe9 ??"}));
-  EXPECT_NE(Suite(record_1).log.find("no message 1"), std::string::npos);
+            Frame({"sms", "deleted", "Bank", "2", "08-12-2026", "09:00:00", "Caf\xe9 ??"}));
+  EXPECT_NE(Suite(record_2).log.find("no message 2"), std::string::npos);
   EXPECT_TRUE(modem.asked.empty());
   EXPECT_EQ(Frames([&] {
               bridge.MessageReceived({"/sms/13", "+3244", "", "Next"});
             }).substr(0, 24),
-            Frame({"sms", "retrieved", "+3244", "1"}).substr(0, 24));
+            Frame({"sms", "retrieved", "+3244", "2"}).substr(0, 24));
 
   std::string reply =
       Frame({"sms", "transmit", "+3211", "0", "08-12-2026", "18:05:00", "Oui, \xe0 bient\xf4t"});
@@ -375,7 +375,7 @@ TEST_F(BridgeTest, MessagesAreDeliveredOnceAndDeletedAndSentByRecord) {
   EXPECT_EQ(Frames([&] {
               bridge.MessageReceived({"/sms/14", "+3255", "", "x"});
             }).substr(0, 24),
-            Frame({"sms", "retrieved", "+3255", "0"}).substr(0, 24));
+            Frame({"sms", "retrieved", "+3255", "1"}).substr(0, 24));
 }
 
 TEST_F(BridgeTest, LongTextIsCutToFitOneFrame) {

@@ -121,21 +121,21 @@ TEST(MmBridgeScenario, CallsAndMessagesThroughModemManagerAcrossItsRestart) {
   TextMessage kept = Retrieved(bridge.Stdout(), "Kept for later");
   EXPECT_EQ(hello.TextAction, "retrieved");
   EXPECT_EQ(hello.PhoneNumber, "+3277");
-  EXPECT_EQ(hello.TextMessageNr, 0);
-  EXPECT_EQ(kept.TextMessageNr, 1);
+  EXPECT_EQ(hello.TextMessageNr, 1);
+  EXPECT_EQ(kept.TextMessageNr, 2);
   ASSERT_TRUE(hello.TextMessageDate && hello.TextMessageTime);
   const std::string date = *hello.TextMessageDate, time = *hello.TextMessageTime;
   EXPECT_EQ(date.size(), 10u);
   EXPECT_EQ(time.size(), 8u);
 
   ASSERT_TRUE(
-      suite(Frame({"sms", "transmit", "+3277", "0", date, time, "Merci, \xe0 bient\xf4t"})));
+      suite(Frame({"sms", "transmit", "+3277", "1", date, time, "Merci, \xe0 bient\xf4t"})));
   ASSERT_TRUE(sim.WaitForStdout("sent to +3277: Merci, \xc3\xa0 bient\xc3\xb4t\n", kWait));
   ASSERT_TRUE(bridge.WaitForStdout(
-      Frame({"sms", "transmitted", "+3277", "0", date, time, "Merci, \xe0 bient\xf4t"}), kWait));
-  ASSERT_TRUE(suite(Frame({"sms", "delete", "+3277", "0", date, time, "Hello there"})));
+      Frame({"sms", "transmitted", "+3277", "1", date, time, "Merci, \xe0 bient\xf4t"}), kWait));
+  ASSERT_TRUE(suite(Frame({"sms", "delete", "+3277", "1", date, time, "Hello there"})));
   ASSERT_TRUE(bridge.WaitForStdout(
-      Frame({"sms", "deleted", "+3277", "0", date, time, "Hello there"}), kWait));
+      Frame({"sms", "deleted", "+3277", "1", date, time, "Hello there"}), kWait));
   ASSERT_TRUE(sim.WaitForStdout("<< AT+CMGD=", kWait));
 
   // ModemManager restarts under the bridge: the modem comes back, the kept
