@@ -170,7 +170,7 @@ class PretendModem : public ModemRequests {
   std::vector<Request> asked;
 };
 
-class BridgeTest : public ::testing::Test {
+class MmBridgeTest : public ::testing::Test {
  protected:
   struct Output {
     std::string frames, log;
@@ -204,7 +204,7 @@ class BridgeTest : public ::testing::Test {
 
 const std::string kStop = Frame({"call", "stop", "+1234567890"});
 
-TEST_F(BridgeTest, IncomingCallWhoseNumberComesLateIsAnnouncedOnceAcceptedAndEnded) {
+TEST_F(MmBridgeTest, IncomingCallWhoseNumberComesLateIsAnnouncedOnceAcceptedAndEnded) {
   Ready();
   EXPECT_EQ(Frames([&] { bridge.CallAdded("/call/1", true, CallState::kRingingIn, "", now); }), "");
   EXPECT_EQ(Frames([&] { bridge.CallNumberLearnt("/call/1", "+32475"); }),
@@ -229,7 +229,7 @@ TEST_F(BridgeTest, IncomingCallWhoseNumberComesLateIsAnnouncedOnceAcceptedAndEnd
   EXPECT_TRUE(modem.asked.empty());
 }
 
-TEST_F(BridgeTest, CallerWithoutNumberIsWithheldAndStopEndsTheCallOnItsEndOnly) {
+TEST_F(MmBridgeTest, CallerWithoutNumberIsWithheldAndStopEndsTheCallOnItsEndOnly) {
   Ready();
   bridge.CallAdded("/call/4", true, CallState::kRingingIn, "", now);
   EXPECT_NE(bridge.NextDeadline(), kNoDeadline);
@@ -252,7 +252,7 @@ TEST_F(BridgeTest, CallerWithoutNumberIsWithheldAndStopEndsTheCallOnItsEndOnly) 
             Frame({"call", "stopped", "withheld"}));
 }
 
-TEST_F(BridgeTest, OutgoingCallsStartedFailedAndStoppedEarly) {
+TEST_F(MmBridgeTest, OutgoingCallsStartedFailedAndStoppedEarly) {
   Ready();
   Suite(Frame({"call", "start", "+3255"}));
   Request dial = Asked();
@@ -292,7 +292,7 @@ TEST_F(BridgeTest, OutgoingCallsStartedFailedAndStoppedEarly) {
   EXPECT_EQ(Frames([&] { dial.done(false); }), "");
 }
 
-TEST_F(BridgeTest, RefusedRequestsGiveALogLineAndNoFrame) {
+TEST_F(MmBridgeTest, RefusedRequestsGiveALogLineAndNoFrame) {
   Output early = Suite(Frame({"call", "start", "+3255"}));
   EXPECT_EQ(early.frames, "");
   EXPECT_NE(early.log.find("no modem"), std::string::npos);
@@ -318,7 +318,7 @@ TEST_F(BridgeTest, RefusedRequestsGiveALogLineAndNoFrame) {
   EXPECT_EQ(Frames([&] { bridge.CallStateChanged("/call/1", CallState::kTerminated); }), "");
 }
 
-TEST_F(BridgeTest, MessagesAreDeliveredOnceAndDeletedAndSentByRecord) {
+TEST_F(MmBridgeTest, MessagesAreDeliveredOnceAndDeletedAndSentByRecord) {
   Ready();
   std::vector<StoredMessage> stored = {
       {"/sms/0", "+3211", "2026-12-08T18:01:07+01:00", "Hello"},
@@ -378,7 +378,7 @@ TEST_F(BridgeTest, MessagesAreDeliveredOnceAndDeletedAndSentByRecord) {
             Frame({"sms", "retrieved", "+3255", "1"}).substr(0, 24));
 }
 
-TEST_F(BridgeTest, LongTextIsCutToFitOneFrame) {
+TEST_F(MmBridgeTest, LongTextIsCutToFitOneFrame) {
   Ready();
   std::string text(700, 'a');
   std::string frames = Frames([&] { bridge.MessageReceived({"/sms/0", "+3211", "", text}); });
