@@ -1,5 +1,6 @@
 # Thin wrapper over the CMake presets.
 #   make demo        install missing Debian packages, build, run the whole phone
+#   make demo-mm     the same with the modem behind ModemManager (needs root)
 #   make check       install missing Debian packages, build, run every test
 #   make check-quick the same without the tests that wait for the long timers
 #   make check-asan  the test suite built with ASan and UBSan
@@ -16,13 +17,16 @@ FUZZ_SECONDS ?= 60
 BENCH_REPS ?= 30
 BENCH_IDLE ?= 1
 
-.PHONY: demo check check-quick check-asan fuzz bench deps build clean cross check-cross cross-deps deb deb-cross man
+.PHONY: demo demo-mm check check-quick check-asan fuzz bench deps build clean cross check-cross cross-deps deb deb-cross man
 
 check: build
 	ctest --preset default
 
 demo: build
 	tools/demo/demo
+
+demo-mm: build
+	tools/demo/demo -M
 
 check-quick: build
 	ctest --preset quick
