@@ -18,9 +18,10 @@ constexpr Millis kCallMs = 20000;
 constexpr Millis kPromptMs = 10000;
 // From the PDU to +CMGS: module manuals allow two minutes.
 constexpr Millis kSendMs = 120000;
-// A modem that sleeps when idle loses the first command after this long;
-// a lone AT wakes it, and is waited for this long.
-constexpr Millis kSleepAfterMs = 5000;
+// A modem that sleeps after 5 s without a command loses the command that
+// wakes it: after a little less, a lone AT goes first, and is waited for
+// this long.
+constexpr Millis kSleepAfterMs = 4500;
 constexpr Millis kWakeMs = 500;
 // After a timeout, the OK of the AT sent to get back in step counts only
 // when nothing follows it for this long: an older answer's OK may come
@@ -73,7 +74,7 @@ Millis ModemSession::TimeoutOf(const Command& command) {
 void ModemSession::Opened(Millis now) {
   lines_.Reset();
   open_ = true;
-  last_traffic_ = now;
+  last_sent_ = now - kSleepAfterMs;  // it may have slept for long
   Start(now);
   SendNext(now);
 }
@@ -125,7 +126,7 @@ void ModemSession::EnqueueFirst(Command command, Millis now) {
 void ModemSession::SendNext(Millis now) {
   if (!open_ || current_ || queue_.empty() || now < hold_until_) return;
   if (resync_needed_) return Send({Request::kResync, "AT"}, now);
-  if (now - last_traffic_ >= kSleepAfterMs) return Send({Request::kWake, "AT"}, now);
+  if (now - last_sent_ >= kSleepAfterMs) return Send({Request::kWake, "AT"}, now);
   const Command& next = queue_.front();
   if (!next.storage.empty() && next.storage != storage_) {
     Command choose{Request::kStorage, "AT+CPMS=\"" + next.storage + "\""};
@@ -144,7 +145,7 @@ void ModemSession::Send(Command command, Millis now) {
   prompted_ = confirmed_ = pdu_line_next_ = false;
   resync_answered_ = stale_lines_ = false;
   deadline_ = now + TimeoutOf(*current_);
-  last_traffic_ = now;
+  last_sent_ = now;
   if (current_->request == Request::kDial) {
     call_ = CallState::kDialling;
     party_ = current_->number;
@@ -156,7 +157,7 @@ void ModemSession::Send(Command command, Millis now) {
 void ModemSession::OnPrompt(Millis now) {
   prompted_ = true;
   deadline_ = now + kSendMs;
-  last_traffic_ = now;
+  last_sent_ = now;
   const std::string& hex = current_->pdus[current_->part].hex;
   fprintf(stderr, "201212081001 modem < %s\n", hex.c_str());
   send_(hex + kCtrlZ);
@@ -243,7 +244,6 @@ void ModemSession::TimedOut(Millis now) {
 // ---- What the modem says ----
 
 void ModemSession::OnModemBytes(std::string_view bytes, Millis now) {
-  if (!bytes.empty()) last_traffic_ = now;
   for (const ModemPiece& piece : lines_.Feed(bytes)) {
     if (!piece.dropped) {
       OnLine(piece.text, now);

@@ -134,7 +134,7 @@ class ModemSession {
   std::optional<Command> current_;
   Millis deadline_ = kNoDeadline;
   Millis hold_until_ = 0;      // a busy SIM: the next command waits
-  Millis last_traffic_ = 0;    // the modem sleeps when the line is idle
+  Millis last_sent_ = 0;       // the modem sleeps when it is sent nothing
   bool resync_needed_ = false; // a command timed out: its answer may still come
   bool resync_answered_ = false;
   bool stale_lines_ = false;   // during a resync: lines of an older answer
