@@ -1,12 +1,16 @@
 // The AT text layer without a device: cutting lines, reading result lines,
 // and the checks on what frames may put on the line.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "at_text.h"
 #include "frame_input.h"
+#include "pin_file.h"
 
 namespace {
 
@@ -108,6 +112,32 @@ TEST(FrameAssembler, GathersFramesFromPiecesAndDropsOverlongOnes) {
   EXPECT_TRUE(frames.Feed(std::string("\x1f") + long_body + "\x1f\x03").empty());
   EXPECT_EQ(frames.Feed(std::string("\x02\x1f" "call\x1fstop\x1f") + '\0' + "+2\x1f\x03"),
             (std::vector<std::string>{"\x02\x1f" "call\x1fstop\x1f+2\x1f\x03"}));
+}
+
+TEST(PinFile, OnlyAnOwnersFileWithDigitsGivesAPin) {
+  char path[] = "/tmp/pin-test-XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  auto holding = [&](const std::string& text, mode_t mode) {
+    EXPECT_EQ(ftruncate(fd, 0), 0);
+    EXPECT_EQ(pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+    fchmod(fd, mode);
+    std::string why;
+    std::optional<std::string> pin = ReadPinFile(path, &why);
+    EXPECT_EQ(why.find("0000"), std::string::npos) << "never the content";
+    return pin ? *pin : "refused: " + why;
+  };
+  EXPECT_EQ(holding("0000\n", 0600), "0000");
+  EXPECT_EQ(holding("00001234", 0400), "00001234");
+  EXPECT_EQ(holding("0000\n", 0640), "refused: others may read it (chmod 600)");
+  EXPECT_EQ(holding("0000\n", 0604), "refused: others may read it (chmod 600)");
+  for (const char* bad : {"000", "000000000", "00 00", "0000\n\n", ""})
+    EXPECT_EQ(holding(bad, 0600), "refused: it holds no PIN of 4 to 8 digits") << bad;
+  close(fd);
+  unlink(path);
+  std::string why;
+  EXPECT_FALSE(ReadPinFile(path, &why));
+  EXPECT_FALSE(ReadPinFile("/tmp", &why));
 }
 
 }  // namespace
