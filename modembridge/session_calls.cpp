@@ -83,6 +83,7 @@ void ModemSession::CallDone(const Command& done, bool ok, const std::string& res
     case Request::kAnswer:
       if (ok) {
         call_ = CallState::kUp;
+        poll_due_ = now + kPollMs;
         WriteCallFrame("accepted", EitherNumber(done.number, party_).c_str());
       } else if (ClassifyLine(result) == LineKind::kCallEnd) {
         OnCallEnd();

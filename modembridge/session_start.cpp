@@ -58,7 +58,10 @@ void PutGsmPoweringOn() {
 
 std::string SimStatus(const std::vector<std::string>& response) {
   for (const std::string& line : response)
-    if (StartsWith(line, "+CPIN:")) return line.substr(line.find_first_not_of(' ', 6));
+    if (StartsWith(line, "+CPIN:")) {
+      size_t status = line.find_first_not_of(' ', 6);
+      return status == std::string::npos ? "" : line.substr(status);
+    }
   return "";
 }
 

@@ -1,8 +1,8 @@
 // Arbitrary modem bytes into the bridge's session, in memory: pieces of the
 // input are what the modem says, and the byte after each 0xFF is an event
 // between them (time passing, a frame of the suite, the device going and
-// coming back). After every step the session must have a deadline ahead of
-// it, or the bridge's loop would spin. Run it with -close_fd_mask=3
+// coming back). After every step and its tick the session must have a
+// deadline ahead of it, or the bridge's loop would spin. Run it with -close_fd_mask=3
 // (tools/run-fuzzer does) to drop the frames and the log.
 #include <cstdint>
 #include <cstdlib>
@@ -70,6 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (mark == std::string_view::npos || mark + 1 >= input.size()) break;
     Event(session, static_cast<uint8_t>(input[mark + 1]), now);
     input.remove_prefix(mark + 2);
+    // As the bridge's loop does after whatever woke it.
+    session.OnTick(now);
     if (session.NextDeadline() <= now) abort();  // the loop would spin
   }
   return 0;
