@@ -13,8 +13,13 @@ namespace {
 // The longest PDU a modem holds: a service-centre address of 12 octets and
 // the longest TPDU, an SMS-SUBMIT of 164.
 constexpr size_t kMaxPduOctets = 12 + 164;
+// What one message holds; a part of a concatenated one holds less, its
+// header taking 6 octets.
 constexpr size_t kMaxUserDataOctets = 140;
 constexpr size_t kMaxSeptets = 160;
+constexpr size_t kMaxUcs2Units = 70;
+constexpr size_t kPartSeptets = 153;
+constexpr size_t kPartUcs2Units = 67;
 constexpr size_t kMaxParts = 255;
 constexpr size_t kMaxAddressDigits = 20;
 constexpr size_t kMaxAlphanumericSeptets = 11;
@@ -160,7 +165,7 @@ bool ReadAddress(PduReader& pdu, std::string* address) {
   if (!pdu.Take("address", &digits) || !pdu.Take("address", &type)) return false;
   if (digits > kMaxAddressDigits) return pdu.Refuse("address longer than 20 digits");
   if (!pdu.Take("address", (digits + 1) / 2, &value)) return false;
-  if ((type & kTypeOfNumberMask) == kAlphanumericNumber) {
+  if ((type & kTypeOfNumberMask) == kAlphanumericNumber) {  // septets in the semi-octets
     *address = CodePointsToLatin1(GsmText(UnpackSeptets(value, 0, digits * 4 / 7)));
   } else {
     *address = (type & kTypeOfNumberMask) == kInternationalNumber ? "+" : "";
@@ -184,13 +189,8 @@ bool ReadStamp(PduReader& pdu, SmsTime* stamp) {
   // The zone's sign is bit 3, in the semi-octet of its tens.
   int quarters = SwappedDecimal(octets[6] & ~0x08);
   if (quarters < 0) return pdu.Refuse("time stamp not decimal");
-  *stamp = {2000 + fields[0],
-            fields[1],
-            fields[2],
-            fields[3],
-            fields[4],
-            fields[5],
-            octets[6] & 0x08 ? -quarters : quarters};
+  const int zone = octets[6] & 0x08 ? -quarters : quarters;
+  *stamp = {2000 + fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], zone};
   if (stamp->month < 1 || stamp->month > 12 || stamp->day < 1 || stamp->day > 31 ||
       stamp->hour > 23 || stamp->minute > 59 || stamp->second > 59)
     return pdu.Refuse("time stamp out of range");
@@ -239,8 +239,7 @@ bool ReadUserData(PduReader& pdu, Alphabet alphabet, bool has_header, std::u32st
     if (!ReadHeader(pdu, data.subspan(1, data[0]), part)) return false;
   }
   if (alphabet == Alphabet::kGsm7) {
-    // The text starts at the first septet boundary after the header.
-    size_t first = (header_octets * 8 + 6) / 7;
+    const size_t first = FirstSeptetAfter(header_octets);
     if (first > length) return pdu.Refuse("user data header longer than the user data");
     *text = GsmText(UnpackSeptets(data, first, length - first));
   } else if (alphabet == Alphabet::kUcs2) {
@@ -268,6 +267,10 @@ bool ReadStatusReport(PduReader& pdu, SmsDeliver* message) {
   return pdu.Take("message reference", &reference) && ReadAddress(pdu, &message->sender) &&
          ReadStamp(pdu, &message->stamp) && ReadStamp(pdu, &discharged) &&
          pdu.Take("status", &status);
+}
+
+void Append(Octets* octets, std::span<const uint8_t> more) {
+  octets->insert(octets->end(), more.begin(), more.end());
 }
 
 struct UserData {
@@ -299,28 +302,23 @@ std::vector<std::u32string> SplitText(std::u32string_view text, int (*units_of)(
 }
 
 Octets ConcatenationHeader(const SmsPart& part) {
-  return {5,
-          kConcatenated8,
-          3,
-          static_cast<uint8_t>(part.reference),
-          static_cast<uint8_t>(part.total),
-          static_cast<uint8_t>(part.number)};
+  const auto octet = [](int value) { return static_cast<uint8_t>(value); };
+  return {5, kConcatenated8, 3, octet(part.reference), octet(part.total), octet(part.number)};
 }
 
-UserData GsmUserData(std::u32string_view text, Octets header) {
-  UserData data{!header.empty(), kCodingGsm, 0, std::move(header)};
-  const Octets septets = GsmSeptetsOrQuestionMarks(text);
-  const size_t first = (data.octets.size() * 8 + 6) / 7;
-  PackSeptets(septets, first, &data.octets);
-  data.length = static_cast<uint8_t>(first + septets.size());
-  return data;
-}
-
-UserData Ucs2UserData(std::u32string_view text, Octets header) {
-  UserData data{!header.empty(), kCodingUcs2, 0, std::move(header)};
-  const Octets units = Ucs2Octets(text);
-  data.octets.insert(data.octets.end(), units.begin(), units.end());
-  data.length = static_cast<uint8_t>(data.octets.size());
+// The user data of one message: the header, then the text in GSM 7-bit from
+// the first septet boundary after it, or in UCS2.
+UserData EncodeUserData(std::u32string_view text, bool gsm, Octets header) {
+  UserData data{!header.empty(), gsm ? kCodingGsm : kCodingUcs2, 0, std::move(header)};
+  if (gsm) {
+    const Octets septets = GsmSeptetsOrQuestionMarks(text);
+    const size_t first = FirstSeptetAfter(data.octets.size());
+    PackSeptets(septets, first, &data.octets);
+    data.length = static_cast<uint8_t>(first + septets.size());
+  } else {
+    Append(&data.octets, Ucs2Octets(text));
+    data.length = static_cast<uint8_t>(data.octets.size());
+  }
   return data;
 }
 
@@ -329,8 +327,8 @@ UserData Ucs2UserData(std::u32string_view text, Octets header) {
 std::vector<UserData> UserDataOfParts(std::u32string_view text, uint8_t reference) {
   const bool gsm = GsmSeptets(text).has_value();
   std::vector<std::u32string> parts =
-      gsm ? SplitText(text, GsmSeptetCount, kMaxSeptets, 153)
-          : SplitText(text, Ucs2UnitCount, kMaxUserDataOctets / 2, 67);
+      gsm ? SplitText(text, GsmSeptetCount, kMaxSeptets, kPartSeptets)
+          : SplitText(text, Ucs2UnitCount, kMaxUcs2Units, kPartUcs2Units);
   if (parts.size() > kMaxParts) return {};
   std::vector<UserData> messages;
   for (size_t i = 0; i < parts.size(); ++i) {
@@ -338,14 +336,9 @@ std::vector<UserData> UserDataOfParts(std::u32string_view text, uint8_t referenc
     if (parts.size() > 1)
       header =
           ConcatenationHeader({reference, static_cast<int>(parts.size()), static_cast<int>(i + 1)});
-    messages.push_back(gsm ? GsmUserData(parts[i], std::move(header))
-                           : Ucs2UserData(parts[i], std::move(header)));
+    messages.push_back(EncodeUserData(parts[i], gsm, std::move(header)));
   }
   return messages;
-}
-
-void Append(Octets* octets, std::span<const uint8_t> more) {
-  octets->insert(octets->end(), more.begin(), more.end());
 }
 
 // The semi-octets of a number ValidNumber took, the filler last when odd.
@@ -444,11 +437,14 @@ std::optional<SmsSubmit> DecodeSubmit(std::string_view hex, std::string* why) {
   PduReader pdu(*octets, why);
   uint8_t first, reference, protocol, coding;
   if (!SkipServiceCentre(pdu) || !pdu.Take("first octet", &first)) return std::nullopt;
+  if ((first & 3) != kTypeSubmit) {
+    pdu.Refuse("not an SMS-SUBMIT");
+    return std::nullopt;
+  }
   SmsSubmit message;
-  if ((first & 3) != kTypeSubmit) pdu.Refuse("not an SMS-SUBMIT");
-  if ((first & 3) != kTypeSubmit || !pdu.Take("message reference", &reference) ||
-      !ReadAddress(pdu, &message.recipient) || !pdu.Take("protocol identifier", &protocol) ||
-      !pdu.Take("data coding scheme", &coding) || !SkipValidityPeriod(pdu, first) ||
+  if (!pdu.Take("message reference", &reference) || !ReadAddress(pdu, &message.recipient) ||
+      !pdu.Take("protocol identifier", &protocol) || !pdu.Take("data coding scheme", &coding) ||
+      !SkipValidityPeriod(pdu, first) ||
       !ReadUserData(pdu, AlphabetOf(coding), first & kHeaderPresent, &message.text, &message.part))
     return std::nullopt;
   return message;

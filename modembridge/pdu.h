@@ -79,7 +79,7 @@ std::optional<SmsSubmit> DecodeSubmit(std::string_view hex, std::string* why);
 // The PDUs of one incoming message as a modem stores them (with a
 // service-centre address), split into a concatenated message when long;
 // the alphabet chosen as EncodeSubmit does. A sender that is not a number
-// goes as alphanumeric (at most 11 characters of it). Empty when the text
+// goes as alphanumeric (as much of it as 11 septets hold). Empty when the text
 // needs more than 255 parts.
 std::vector<std::string> EncodeDeliver(std::string_view sender, const SmsTime& stamp,
                                        std::u32string_view text, uint8_t reference);

@@ -27,13 +27,16 @@ Octets GsmSeptetsOrQuestionMarks(std::u32string_view text);
 std::u32string GsmText(std::span<const uint8_t> septets);
 
 // Septets stored from septet position `first` on (a septet's lowest bit
-// first, as 23.040 packs them), the octets grown as far as they reach.
+// first), the octets grown as far as they reach.
 void PackSeptets(std::span<const uint8_t> septets, size_t first, Octets* octets);
 // Count septets from septet position `first`; the octets must hold them
 // (SeptetOctets(first + count)).
 Octets UnpackSeptets(std::span<const uint8_t> octets, size_t first, size_t count);
 // Octets that hold `septets` packed.
 constexpr size_t SeptetOctets(size_t septets) { return (septets * 7 + 7) / 8; }
+// The first septet position after `octets` octets: where text starts after
+// a user data header, past its fill bits.
+constexpr size_t FirstSeptetAfter(size_t octets) { return (octets * 8 + 6) / 7; }
 
 Octets Ucs2Octets(std::u32string_view text);
 // A surrogate pair is one code point, an unpaired surrogate U+FFFD; an odd

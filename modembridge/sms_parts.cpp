@@ -16,6 +16,7 @@ bool IsPartOfMany(const SmsPart& part) {
 }  // namespace
 
 std::optional<JoinedMessage> SmsJoiner::Add(int index, SmsDeliver part) {
+  Forget(index);  // read again, or a new message in a slot used before
   if (!IsPartOfMany(part.part)) {
     part.part = SmsPart{};
     return JoinedMessage{std::move(part), {index}};
@@ -37,7 +38,7 @@ std::optional<JoinedMessage> SmsJoiner::Add(int index, SmsDeliver part) {
 std::optional<JoinedMessage> SmsJoiner::AddCopy(int index, const std::string& sender,
                                                 Partial* partial, Piece* piece) {
   if (partial->copies >= kMaxCopiesPerMessage) {
-    fprintf(stderr, "201212081040 message part at %i not kept: too many copies from %s\n", index,
+    fprintf(stderr, "201212081060 message part at %i not kept: too many copies from %s\n", index,
             sender.c_str());
   } else {
     piece->indexes.push_back(index);
@@ -67,7 +68,7 @@ void SmsJoiner::DropOldestBeyondBound() {
   auto oldest = std::min_element(partial_.begin(), partial_.end(), [](auto& a, auto& b) {
     return a.second.arrival < b.second.arrival;
   });
-  fprintf(stderr, "201212081041 too many unfinished messages: parts from %s no longer waited for\n",
+  fprintf(stderr, "201212081061 too many unfinished messages: parts from %s no longer waited for\n",
           std::get<0>(oldest->first).c_str());
   partial_.erase(oldest);
 }

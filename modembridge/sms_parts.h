@@ -41,7 +41,8 @@ class SmsJoiner {
   static constexpr size_t kMaxCopiesPerMessage = 255;
 
   // The whole message once, when its last part comes; a message that is
-  // not a part of one comes back as it is.
+  // not a part of one comes back as it is. A storage index holds one
+  // message: what the joiner kept at `index` before is forgotten.
   std::optional<JoinedMessage> Add(int index, SmsDeliver part);
   // A part deleted or gone from the storage.
   void Forget(int index);

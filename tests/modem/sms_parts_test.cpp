@@ -63,6 +63,20 @@ TEST(SmsJoiner, JoinsALongMessageStoredBySimulatedModemInAnyOrder) {
   EXPECT_EQ(named->sender, "Delta ?a va");
 }
 
+TEST(SmsJoiner, JoinsTwoGsmPartsWithFillBits) {
+  const std::string head = "00440B912374153254F600004220923295850A";
+  std::optional<SmsDeliver> second = DecodeDeliver(head + "0B050003CC020240F9771D", nullptr);
+  std::optional<SmsDeliver> first = DecodeDeliver(head + "09050003CC02019069", nullptr);
+  ASSERT_TRUE(first && second);
+  SmsJoiner joiner;
+  EXPECT_FALSE(joiner.Add(4, *second));
+  std::optional<JoinedMessage> joined = joiner.Add(3, *first);
+  ASSERT_TRUE(joined);
+  EXPECT_EQ(joined->message.text, U"Hi you");
+  EXPECT_EQ(joined->message.sender, "+32475123456");
+  EXPECT_EQ(joined->indexes, (std::vector<int>{3, 4}));
+}
+
 TEST(SmsJoiner, KeepsMessagesApartAndTakesEveryCopyAlong) {
   SmsJoiner joiner;
   EXPECT_FALSE(joiner.Add(1, Part("+3211", 5, 2, 1, U"one ")));
@@ -101,6 +115,7 @@ TEST(SmsJoiner, ForgetsPartsGoneFromTheStorage) {
   joiner.Forget(2);  // its copy at 3 stands in for it
   joiner.Forget(42);
   EXPECT_FALSE(joiner.Add(4, Part("+3211", 7, 3, 3, U"c")));
+  EXPECT_FALSE(joiner.Add(4, Part("+3211", 7, 3, 3, U"c"))) << "the same part read again";
   std::optional<JoinedMessage> joined = joiner.Add(5, Part("+3211", 7, 3, 1, U"A"));
   ASSERT_TRUE(joined);
   EXPECT_EQ(joined->message.text, U"Abc");
