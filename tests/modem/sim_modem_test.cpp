@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,7 +80,8 @@ TEST(AtSyntax, LinesSplitIntoBasicExtendedAndDialCommands) {
             Commands({"+CMEE=1", "+CPMS=\"S;M\"", "E0"}));
   EXPECT_EQ(SplitCommandLine("E0D+32 11;"), Commands({"E0", "D+3211;"}));
   EXPECT_EQ(SplitCommandLine(""), Commands());
-  EXPECT_FALSE(SplitCommandLine("E0;"));
+  EXPECT_EQ(SplitCommandLine("E0;+CMEE=1;"), Commands({"E0", "+CMEE=1"}));
+  EXPECT_FALSE(SplitCommandLine("E0;;"));
   EXPECT_FALSE(SplitCommandLine("#"));
   EXPECT_EQ(Values("\"SM\",,\"a,b\""), Commands({"SM", "", "a,b"}));
 }
@@ -112,6 +114,18 @@ TEST_F(SimModemTest, PduMessageIsAnnouncedReadListedInBothModesAndDeleted) {
   EXPECT_TRUE(text[0].starts_with("+CMGL: 1,\"REC READ\",\"+3277\",,\"")) << text[0];
   EXPECT_EQ(text[1], "Hello there");
 
+  EXPECT_EQ(Console("sms +3288 Caf\xc3\xa9"), "\r\n+CMTI: \"SM\",2\r\n");
+  EXPECT_EQ(Lines(At("AT+CMGR=2"))[1], "Caf?");
+  EXPECT_EQ(At("AT+CSCS=\"8859-1\""), "\r\nOK\r\n");
+  EXPECT_EQ(Lines(At("AT+CMGR=2"))[1], "Caf\xe9");
+  EXPECT_EQ(Console("fail next"), "");
+  EXPECT_EQ(At("AT+CMGD=1"), "\r\n+CMS ERROR: 500\r\n");
+
+  EXPECT_EQ(Console("sms +3299 Unread"), "\r\n+CMTI: \"SM\",3\r\n");
+  EXPECT_EQ(At("AT+CMGD=1,1"), "\r\nOK\r\n") << "every message read goes";
+  EXPECT_EQ(Lines(At("AT+CMGL=\"ALL\"")).size(), 3u);
+  EXPECT_EQ(At("AT+CMGD=1,4"), "\r\nOK\r\n");
+  EXPECT_EQ(At("AT+CMGL=\"ALL\""), "\r\nOK\r\n");
   EXPECT_EQ(At("AT+CMGD=1"), "\r\nOK\r\n");
   EXPECT_EQ(At("AT+CMGR=1"), "\r\n+CMS ERROR: 321\r\n");
   EXPECT_EQ(At("AT+CMGR=21"), "\r\n+CMS ERROR: 321\r\n");
@@ -155,7 +169,7 @@ TEST_F(SimModemTest, LongUcs2AndAlphanumericMessagesArriveAsTheyWereAsked) {
   EXPECT_EQ(Console("sms Short message"), "\r\n+CMTI: \"SM\",1\r\n");
   EXPECT_EQ(Console("sms +3277 " + std::string(200, 'x')),
             "\r\n+CMTI: \"SM\",2\r\n\r\n+CMTI: \"SM\",3\r\n");
-  // Part 1 is left out, and there is no part 3.
+  // The first part is left out, and there is no third.
   EXPECT_EQ(Console("parts 3 2"), "");
   EXPECT_EQ(Console("sms \"My Bank\" " + std::string(200, 'y')), "\r\n+CMTI: \"SM\",4\r\n");
   EXPECT_EQ(Console("sms 0475 \xd0\x9a\xd0\xbe\xd0\xb4 1234"), "\r\n+CMTI: \"SM\",5\r\n");
@@ -200,6 +214,8 @@ TEST_F(SimModemTest, GenericQueriesOfAModemStack) {
   EXPECT_EQ(At("AT+CREG=2;+CREG?"), "\r\n+CREG: 2,1,\"0001\",\"00000001\"\r\n\r\nOK\r\n");
   EXPECT_EQ(At("AT+CEREG?"), "\r\n+CEREG: 0,0\r\n\r\nOK\r\n");
   EXPECT_EQ(At("AT+COPS?"), "\r\n+COPS: 0,0,\"modemsim\",0\r\n\r\nOK\r\n");
+  EXPECT_EQ(At("AT+COPS=3,2;+COPS?"), "\r\n+COPS: 0,2,\"00101\",0\r\n\r\nOK\r\n");
+  EXPECT_EQ(At("AT+CLCK=\"SC\",2"), "\r\n+CLCK: 0\r\n\r\nOK\r\n");
   EXPECT_EQ(At("AT+CPMS=\"SM\",\"SM\",\"SM\""), "\r\n+CPMS: 0,20,0,20,0,20\r\n\r\nOK\r\n");
   EXPECT_EQ(At("AT+CPMS=\"XX\""), "\r\n+CMS ERROR: 302\r\n");
   EXPECT_EQ(At("AT+CMGF=?"), "\r\n+CMGF: (0-1)\r\n\r\nOK\r\n");
@@ -230,7 +246,7 @@ TEST_F(SimModemTest, LockedBusyAndMissingSims) {
   StartQuiet("plain");
   EXPECT_EQ(At("AT+CREG=1"), "\r\nOK\r\n");
   EXPECT_EQ(Console("pin 1234"), "\r\n+CREG: 0\r\n");
-  EXPECT_EQ(At("AT+CPIN?"), "\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n");
+  EXPECT_EQ(At("AT+CPIN?;+CLCK=\"SC\",2"), "\r\n+CPIN: SIM PIN\r\n\r\n+CLCK: 1\r\n\r\nOK\r\n");
   EXPECT_EQ(At("AT+CMGL=4"), "\r\n+CMS ERROR: 311\r\n");
   EXPECT_EQ(At("AT+CIMI"), "\r\n+CME ERROR: 11\r\n");
   EXPECT_EQ(At("AT+CFUN=1"), "\r\nOK\r\n");
@@ -246,6 +262,12 @@ TEST_F(SimModemTest, LockedBusyAndMissingSims) {
   EXPECT_EQ(At("AT+CSQ"), "\r\n+CSQ: 20,99\r\n\r\nOK\r\n");
   EXPECT_EQ(At("AT+CMGL=4"), "\r\n+CMS ERROR: 314\r\n");
   EXPECT_EQ(At("AT+CPIN?"), "\r\n+CPIN: READY\r\n\r\nOK\r\n");
+
+  // A reset asks for the PIN again.
+  EXPECT_EQ(Console("reset"), "");
+  EXPECT_EQ(At("AT+CPIN?"), "AT+CPIN?\r\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n");
+  EXPECT_EQ(At("ATE0;+CMEE=1;+CREG=1;+CPIN=4321"),
+            "ATE0;+CMEE=1;+CREG=1;+CPIN=4321\r\r\n+CREG: 1\r\n\r\nOK\r\n");
 
   EXPECT_EQ(Console("nosim"), "\r\n+CREG: 0\r\n");
   EXPECT_EQ(At("AT+CPIN?"), "\r\n+CME ERROR: 10\r\n");
@@ -278,6 +300,9 @@ TEST_F(SimModemTest, Gta02SleepsEatsTheWakingLineAndWantsAnUnlockedSim) {
   now += 6000;
   EXPECT_EQ(Feed("A"), "");
   EXPECT_EQ(Feed("T\r"), "\r\nOK\r\n") << "a lone AT wakes it and is answered";
+  EXPECT_EQ(At("AT+CSQ"), "\r\n+CSQ: 20,99\r\n\r\nOK\r\n");
+  now += 5000;
+  EXPECT_EQ(Feed("\x1a"), "") << "Ctrl-Z wakes it too";
   EXPECT_EQ(At("AT+CSQ"), "\r\n+CSQ: 20,99\r\n\r\nOK\r\n");
 
   EXPECT_EQ(Console("pin 1234"), "");
@@ -316,15 +341,59 @@ TEST_F(SimModemTest, SimcomAthLeavesTheCallUpWhichEndsWithItsDuration) {
   EXPECT_EQ(At("ATH"), "\r\nOK\r\n");
   EXPECT_EQ(At("AT+CLCC"), "\r\n+CLCC: 1,1,0,0,0,\"0475\",129\r\n\r\nOK\r\n");
   EXPECT_EQ(Console("hangup"), "\r\nVOICE CALL: END: 000105\r\n");
+  // With AT+CVHU=0, ATH ends it.
+  EXPECT_EQ(Console("call 0475"), "\r\nRING\r\n");
+  EXPECT_EQ(At("AT+CVHU=0;H;+CLCC"), "\r\nOK\r\n");
   EXPECT_EQ(At("AT+CLCC"), "\r\nOK\r\n");
 
+  EXPECT_EQ(Console("call hidden"), "\r\nRING\r\n");
+  EXPECT_EQ(At("AT+CLCC"), "\r\n+CLCC: 1,1,4,0,0,\"\",128\r\n\r\nOK\r\n");
+  EXPECT_EQ(At("AT+CHUP;+CLCC"), "\r\nOK\r\n");
   EXPECT_EQ(At("ATD+3211;"), "\r\nOK\r\n");
+  EXPECT_EQ(At("AT+CLCC"), "\r\n+CLCC: 1,0,3,0,0,\"+3211\",145\r\n\r\nOK\r\n");
   EXPECT_EQ(Console("hangup silent"), "");
   EXPECT_EQ(At("AT+CLCC"), "\r\nOK\r\n");
 
   EXPECT_EQ(Console("reset"), "");
   now += 2000;
   EXPECT_EQ(Tick(), "\r\nCall Ready\r\n\r\nSMS Ready\r\n");
+  EXPECT_EQ(At("AT+CVHU?"), "AT+CVHU?\r\r\n+CVHU: 1\r\n\r\nOK\r\n") << "back to its default";
+}
+
+TEST_F(SimModemTest, GarbageOnThePortLosesNoStoredMessageAndLeavesItAnswering) {
+  // Pieces of commands, joined at random and with random bytes between them.
+  const std::vector<std::string> pieces = {
+      "AT",    "at",     "+CMGS=", "+CMGR=", "+CMGL=",      "+CPMS=", "+CSCS=", "+CPIN=", "+CMGF=",
+      "+CLCC", "+CREG=", "+VTS=",  "D",      "A",           "H",      "E",      "I",      "&",
+      "S",     "\"",     ";",      ",",      "?",           "=?",     "\r",     "\x1a",   "\x1b",
+      "0",     "1",      "4",      "25",     "99999999999", "00",     "07F",    "\"ME\"", "\"SM\""};
+  std::mt19937 random(2026);
+  std::uniform_int_distribution<int> piece(0, static_cast<int>(pieces.size()) * 2), length(1, 24);
+  for (const char* profile : {"plain", "gta02", "eg25", "simcom"}) {
+    Start(profile);
+    At("AT");
+    EXPECT_EQ(At("ATE0;+CMGF=0;+CNMI=2,1"), "ATE0;+CMGF=0;+CNMI=2,1\r\r\nOK\r\n") << profile;
+    Console("sms +3277 Keep me");
+    for (int chunk = 0; chunk < 300; ++chunk) {
+      std::string bytes;
+      for (int n = length(random); n > 0; --n) {
+        size_t chosen = piece(random);
+        bytes +=
+            chosen < pieces.size() ? pieces[chosen] : std::string(1, static_cast<char>(random()));
+      }
+      Feed(bytes);
+      Tick();
+      now += 10;
+    }
+    Feed("\x1b\r");
+    EXPECT_TRUE(At("AT").ends_with("\r\nOK\r\n")) << profile;
+    At("ATE0;+CMGF=1;+CPMS=\"SM\",\"SM\",\"SM\";+CMEE=1");
+    EXPECT_NE(At(std::string("AT+CPMS=\"") + (profile == std::string("eg25") ? "ME" : "SM") +
+                 "\";+CMGL=\"ALL\"")
+                  .find("Keep me"),
+              std::string::npos)
+        << profile;
+  }
 }
 
 }  // namespace

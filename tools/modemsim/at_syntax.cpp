@@ -89,8 +89,8 @@ std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) 
                                                                    : BasicLength(text);
     if (length == 0) return std::nullopt;
     commands.emplace_back(text.substr(0, length));
-    text.remove_prefix(
-        std::min(length + (first == '+' || first == '%' || first == '^'), text.size()));
+    text.remove_prefix(length);
+    if (text.starts_with(';')) text.remove_prefix(1);
   }
   return commands;
 }

@@ -14,6 +14,6 @@ std::optional<int> Number(std::string_view text);
 std::vector<std::string> Values(std::string_view text);
 // The commands of one line after its "AT": basic ones ("E0", "&C1", "S0=1")
 // follow each other, extended ones ("+CMEE=1") end at ";", a dial takes the
-// rest of the line. Blanks outside quotes are ignored. Nothing when the
-// line holds something else.
+// rest of the line; a ";" between two commands is a separator. Blanks
+// outside quotes are ignored. Nothing when the line holds something else.
 std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line);

@@ -14,9 +14,7 @@ const Profile kProfiles[] = {
     },
     {
         .name = "gta02",
-        .summary = "the GTA02's TI Calypso: deep sleep after 5 s idle eats the waking command "
-                   "line (a lone AT is answered), AT+CFUN=1 on a locked SIM answers "
-                   "+CME ERROR: 11, AT+CNMI fails until the SIM is unlocked",
+        .summary = "the GTA02's TI Calypso: deep sleep, AT+CFUN=1 fails on a locked SIM",
         .manufacturer = "FIC/OpenMoko",
         .model = "Neo1973 GTA02 Embedded GSM Modem",
         .revision = "HW: GTA02BV5, GSM: gsm_ac_gp_fd_pu_em_cph_ds_vc_cal35_ri_36_amd8_ts0-Moko11",
@@ -26,9 +24,7 @@ const Profile kProfiles[] = {
     },
     {
         .name = "eg25",
-        .summary = "a Quectel EG25-G (PinePhone class): stores and announces messages in \"ME\" "
-                   "(two old ones wait on the SIM), says RDY on a reset, message commands "
-                   "answer +CMS ERROR: 314 until the SIM is read",
+        .summary = "a Quectel EG25-G: messages in \"ME\", RDY on a reset, a slow SIM",
         .manufacturer = "Quectel",
         .model = "EG25",
         .revision = "EG25GGBR07A08M2G",
@@ -40,8 +36,7 @@ const Profile kProfiles[] = {
     },
     {
         .name = "simcom",
-        .summary = "a SIMCom SIM800: ATH leaves a voice call up, a call ends with "
-                   "\"VOICE CALL: END: hhmmss\", SMS Ready and Call Ready after a reset",
+        .summary = "a SIMCom SIM800: ATH leaves a call up, VOICE CALL: END, SMS Ready",
         .manufacturer = "SIMCOM_Ltd",
         .model = "SIMCOM_SIM800",
         .revision = "Revision:1418B04SIM800C24",

@@ -36,6 +36,7 @@ struct Profile {
   std::vector<std::string_view> ready_lines{};  // said when the SIM is read after it
   // Message commands answer +CMS ERROR: 314 until the SIM is read.
   bool messages_wait_for_sim = false;
+  // ATH ends a voice call until AT+CVHU=1 (SIMCom's default) says otherwise.
   bool ath_ends_voice_call = true;
   CallEndReport call_end = CallEndReport::kNoCarrier;
 };

@@ -10,6 +10,7 @@ class SimCard {
   enum class State { kReady, kAbsent, kPinLocked, kPukLocked };
 
   State state() const;
+  bool AsksForPin() const { return !pin_.empty(); }
   // A command that touches the SIM while it is busy: true, and one busy
   // command fewer.
   bool TakeBusy();

@@ -27,56 +27,42 @@ std::pair<std::string, std::string> FirstWord(std::string_view text) {
 // The service centre's time stamp of now, in local time.
 SmsTime StampNow() {
   time_t now = time(nullptr);
-  tm local;
-  localtime_r(&now, &local);
-  SmsTime stamp{local.tm_year + 1900,
-                local.tm_mon + 1,
-                local.tm_mday,
-                local.tm_hour,
-                local.tm_min,
-                local.tm_sec,
-                0};
-  stamp.zone_quarters = static_cast<int>(local.tm_gmtoff / 900);
-  return stamp;
+  tm t;
+  localtime_r(&now, &t);
+  int zone = static_cast<int>(t.tm_gmtoff / 900);
+  return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, zone};
 }
 
 }  // namespace
 
 const SimModem::ConsoleCommand SimModem::kConsoleCommands[] = {
-    {"call", "call NUMBER|hidden    an incoming call", &SimModem::IncomingCall},
-    {"answer", "answer                the far end answers the call dialled",
+    {"call", "call NUMBER|hidden   an incoming call", &SimModem::IncomingCall},
+    {"answer", "answer               the far end answers the call dialled",
      &SimModem::FarEndAnswers},
-    {"hangup",
-     "hangup [silent]       the far end hangs up; the call ends the profile's way, or "
-     "with no word at all",
+    {"hangup", "hangup [silent]      the far end hangs up (silent: the call ends without a word)",
      &SimModem::FarEndHangsUp},
-    {"busy", "busy                  the far end of the call dialled is busy",
-     &SimModem::FarEndBusy},
-    {"sms",
-     "sms SENDER TEXT       an incoming message; SENDER is a number or a name (in quotes "
-     "when it has blanks); a long text comes in parts, one the GSM alphabet lacks in UCS2",
+    {"busy", "busy                 the far end of the call dialled is busy", &SimModem::FarEndBusy},
+    {"sms", "sms SENDER TEXT      a message from a number or a name (\"My Bank\" in quotes)",
      &SimModem::IncomingMessage},
-    {"parts",
-     "parts N...            the next message in parts comes in this order of its parts "
-     "(one left out never comes)",
+    {"parts", "parts N...           the next message in parts comes in this order of parts",
      &SimModem::PartOrder},
-    {"simfull", "simfull               fill every free slot of the storage messages go to",
+    {"simfull", "simfull              fill every free slot of the storage messages go to",
      &SimModem::FillStorage},
-    {"fail", "fail next             the next AT command fails", &SimModem::FailNext},
-    {"late", "late                  the next AT command is answered 7 s late",
+    {"fail", "fail next            the next AT command fails", &SimModem::FailNext},
+    {"late", "late                 the next AT command is answered 7 s late",
      &SimModem::LateAnswer},
-    {"pin", "pin CODE              a SIM that asks for PIN CODE (three wrong ones ask for the PUK)",
+    {"pin", "pin CODE             the SIM asks for PIN CODE (three wrong: for the PUK)",
      &SimModem::PinLocked},
-    {"puk", "puk [CODE]            a SIM that asks for its PUK (12345678) and a new PIN",
+    {"puk", "puk [CODE]           the SIM asks for its PUK (12345678) and a new PIN",
      &SimModem::PukLocked},
-    {"nosim", "nosim                 no SIM in the modem", &SimModem::NoSim},
-    {"simbusy", "simbusy N             the next N commands touching the SIM find it busy",
+    {"nosim", "nosim                no SIM in the modem", &SimModem::NoSim},
+    {"simbusy", "simbusy N            the next N commands touching the SIM find it busy",
      &SimModem::SimBusy},
-    {"reset", "reset                 the modem resets, as its profile's does",
+    {"reset", "reset                the modem resets, as its profile's does",
      &SimModem::ResetCommand},
-    {"wait", "wait SECONDS          pause the commands that follow", nullptr},
-    {"quit", "quit                  end the simulator", nullptr},
-    {"help", "help                  this list and the profiles", &SimModem::Help},
+    {"wait", "wait SECONDS         pause the commands that follow", nullptr},
+    {"quit", "quit                 end the simulator", nullptr},
+    {"help", "help                 this list and the profiles", &SimModem::Help},
 };
 
 void SimModem::Console(std::string_view command, Millis now) {
@@ -140,7 +126,8 @@ void SimModem::Store(std::string_view sender, std::u32string_view text) {
   std::vector<std::string> parts =
       EncodeDeliver(sender, StampNow(), text, ++concatenation_reference_);
   if (parts.empty()) {
-    printf("no message can come from %.*s\n", static_cast<int>(sender.size()), sender.data());
+    printf("the message from %.*s cannot be encoded\n", static_cast<int>(sender.size()),
+           sender.data());
     return;
   }
   std::vector<int> order;
@@ -239,7 +226,7 @@ void SimModem::ResetCommand(std::string_view) {
 
 void SimModem::Help(std::string_view) {
   for (const ConsoleCommand& known : kConsoleCommands) puts(known.help);
-  puts("profiles (modemsim -p NAME):");
+  puts("profiles (modemsim -p NAME; modemsim(1) tells their quirks):");
   for (const Profile& profile : Profiles())
     printf("  %-8.*s %.*s\n", static_cast<int>(profile.name.size()), profile.name.data(),
            static_cast<int>(profile.summary.size()), profile.summary.data());

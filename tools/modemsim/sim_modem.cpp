@@ -25,7 +25,8 @@ constexpr char kEsc = 0x1B;
 
 constexpr std::string_view kImei = "352099001761481";
 constexpr std::string_view kImsi = "001010123456789";
-constexpr std::string_view kOperatorName = "modemsim";
+// The operator's long name, short name and number, as AT+COPS=3,<format> chooses.
+constexpr const char* kOperator[] = {"modemsim", "modemsim", "00101"};
 
 constexpr int kCmeNotAllowed = 3;
 constexpr int kCmePinRequired = 11;
@@ -49,8 +50,8 @@ constexpr RegistrationKind kRegistrationKinds[] = {
 std::string RegistrationLine(const RegistrationKind& kind, int report, bool registered,
                              bool queried) {
   bool here = registered && kind.served;
-  std::string line = std::string(kind.name) + ": " +
-                     (queried ? std::to_string(report) + "," : "") + (here ? "1" : "0");
+  std::string line = std::string(kind.name) + ": " + (queried ? std::to_string(report) + "," : "") +
+                     (here ? "1" : "0");
   return report == 2 && here ? line + ",\"0001\",\"00000001\"" : line;
 }
 
@@ -103,6 +104,7 @@ const SimModem::AtCommand SimModem::kAtCommands[] = {
     {"AT+CSCS", &SimModem::SetCharset},
     {"AT+CFUN", &SimModem::Functionality},
     {"AT+CPIN", &SimModem::Pin, Errors::kCme, SimUse::kTouches},
+    {"AT+CLCK", &SimModem::Facility, Errors::kCme, SimUse::kTouches},
     {"AT+CPMS", &SimModem::Storages, Errors::kCms, SimUse::kUnlocked},
     {"AT+CMGR=", &SimModem::ReadMessage, Errors::kCms, SimUse::kUnlocked},
     {"AT+CMGL", &SimModem::ListMessages, Errors::kCms, SimUse::kUnlocked},
@@ -127,6 +129,7 @@ const SimModem::AtCommand SimModem::kAtCommands[] = {
     {"AT+CMER", &SimModem::Acknowledge},
     {"AT+CLCC", &SimModem::ListCalls},
     {"AT+CHUP", &SimModem::HangUpVoice},
+    {"AT+CVHU", &SimModem::SetVoiceHangUp},
     {"AT+VTS=", &SimModem::Tone},
     {"ATE", &SimModem::SetEcho},
     {"ATZ", &SimModem::Defaults},
@@ -143,7 +146,7 @@ const SimModem::AtCommand SimModem::kAtCommands[] = {
 };
 
 SimModem::SimModem(const Profile& profile, std::function<void(std::string_view)> to_line)
-    : profile_(profile), to_line_(std::move(to_line)) {
+    : profile_(profile), to_line_(std::move(to_line)), settings_(DefaultSettings()) {
   for (int i = 0; i < profile_.old_sim_messages; ++i)
     store_.Add("SM", {1, EncodeDeliver("+10000000000", {2026, 1, 2, 9, 30, i, 4},
                                        U"an old message, left on the SIM", 0)
@@ -182,6 +185,9 @@ void SimModem::TakeByte(char c) {
     if (!WakesUp(line)) return;
     if (settings_.echo) Send(line + "\r", "");
     RunLine(line);
+  } else if (c == kCtrlZ || c == kEsc) {
+    input_.clear();  // outside text entry these only abort a line, or wake the modem
+    waking_ = false;
   } else if (c != '\n' && input_.size() < kMaxInput) {
     input_ += c;
   }
@@ -310,7 +316,7 @@ void SimModem::Reset() {
   held_until_ = 0;
   held_.clear();
   held_input_.clear();
-  settings_ = Settings();
+  settings_ = DefaultSettings();
   functionality_ = 1;
   call_ = Call::kIdle;
   sim_.PowerCycle();
@@ -349,8 +355,14 @@ SimModem::Result SimModem::SetEcho(const std::string& args) {
   return Ok();
 }
 
+SimModem::Settings SimModem::DefaultSettings() const {
+  Settings defaults;
+  defaults.voice_hangup = profile_.ath_ends_voice_call ? 0 : 1;
+  return defaults;
+}
+
 SimModem::Result SimModem::Defaults(const std::string&) {
-  settings_ = Settings();
+  settings_ = DefaultSettings();
   return Ok();
 }
 
@@ -434,6 +446,14 @@ SimModem::Result SimModem::Pin(const std::string& args) {
   return failure == 0 ? Ok() : Error(failure);
 }
 
+// AT+CLCK="SC",2: whether the SIM asks for its PIN; no lock is changed here.
+SimModem::Result SimModem::Facility(const std::string& args) {
+  if (args == "=?") return Say("+CLCK: (\"SC\")"), Ok();
+  std::vector<std::string> values = Values(args.substr(args.starts_with("=") ? 1 : args.size()));
+  if (values.size() != 2 || values[0] != "SC" || values[1] != "2") return Error(kCmeNotAllowed);
+  return Say(sim_.AsksForPin() ? "+CLCK: 1" : "+CLCK: 0"), Ok();
+}
+
 SimModem::Result SimModem::Identity(const std::string& args, std::string_view value) {
   if (args == "=?") return Ok();
   if (!args.empty()) return Error(0);
@@ -477,13 +497,23 @@ SimModem::Result SimModem::Registration(int kind, const std::string& args) {
   return Say(RegistrationLine(known, report, registered_, true)), Ok();
 }
 
+// Automatic selection only; AT+COPS=3,<format> chooses how AT+COPS? names it.
 SimModem::Result SimModem::Operator(const std::string& args) {
-  const std::string name(kOperatorName);
-  if (args == "?") return Say(registered_ ? "+COPS: 0,0,\"" + name + "\",0" : "+COPS: 0"), Ok();
+  int& format = settings_.operator_format;
+  if (args == "?")
+    return Say(registered_
+                   ? "+COPS: 0," + std::to_string(format) + ",\"" + kOperator[format] + "\",0"
+                   : "+COPS: 0"),
+           Ok();
   if (args == "=?")
-    return Say("+COPS: (2,\"" + name + "\",\"" + name + "\",\"00101\",0),,(0-4),(0-2)"), Ok();
+    return Say(std::string("+COPS: (2,\"") + kOperator[0] + "\",\"" + kOperator[1] + "\",\"" +
+               kOperator[2] + "\",0),,(0-4),(0-2)"),
+           Ok();
   std::vector<std::string> values = Values(args.substr(args.starts_with("=") ? 1 : args.size()));
+  std::optional<int> wanted = values.size() < 2 ? std::optional<int>(format) : Number(values[1]);
   if (values.empty() || (values[0] != "0" && values[0] != "3")) return Error(kCmeNotAllowed);
+  if (!wanted || *wanted < 0 || *wanted > 2) return Error(0);
+  format = *wanted;
   return Ok();
 }
 
@@ -523,8 +553,12 @@ SimModem::Result SimModem::AnswerCall(const std::string&) {
   return Ok();
 }
 
+SimModem::Result SimModem::SetVoiceHangUp(const std::string& args) {
+  return Setting("+CVHU", args, &settings_.voice_hangup, 1);
+}
+
 SimModem::Result SimModem::HangUp(const std::string& args) {
-  if (!profile_.ath_ends_voice_call && call_ != Call::kIdle) {
+  if (settings_.voice_hangup == 1 && call_ != Call::kIdle) {
     puts("ATH leaves the voice call up");
     return Ok();
   }

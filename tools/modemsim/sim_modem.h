@@ -27,6 +27,7 @@ class SimModem {
   void Console(std::string_view command, Millis now);
   // Rings, a late answer and a SIM read after a reset, when their time has come.
   void Tick(Millis now);
+  // When Tick has something to do next (INT64_MAX: nothing).
   Millis NextEvent() const;
 
  private:
@@ -37,6 +38,7 @@ class SimModem {
     std::string line;  // kFinal: a result code of its own, such as NO CARRIER
   };
   enum class Errors { kCme, kCms };  // how a command reports its errors
+  // kTouches: a missing or busy SIM fails the command; kUnlocked: a locked one too.
   enum class SimUse { kNone, kTouches, kUnlocked };
   struct AtCommand {
     const char* prefix;
@@ -49,7 +51,7 @@ class SimModem {
     const char* help;
     void (SimModem::*run)(std::string_view args);
   };
-  // The settings a reset or ATZ puts back.
+  // The settings a reset or ATZ puts back (DefaultSettings).
   struct Settings {
     bool echo = true;
     int numeric_errors = 0;
@@ -58,6 +60,8 @@ class SimModem {
     int indication_mode = 0, indication_mt = 0;
     int text_mode = 1;
     std::string charset = "IRA";
+    int operator_format = 0;  // long name, short name, number
+    int voice_hangup = 0;     // 1: ATH leaves a voice call up (AT+CVHU)
     int registration_report[3] = {0, 0, 0};
     std::string storages[3] = {"SM", "SM", "SM"};  // read, write, receive
   };
@@ -85,6 +89,7 @@ class SimModem {
   void Send(std::string bytes, std::string trace);
   void Release();
   void Reset();
+  Settings DefaultSettings() const;
   void UpdateRegistration();
   bool Registered() const;
   std::string ReceiveStorage() const;
@@ -101,6 +106,8 @@ class SimModem {
   Result SetIndication(const std::string& args);
   Result SetMessageFormat(const std::string& args);
   Result SetCharset(const std::string& args);
+  Result SetVoiceHangUp(const std::string& args);
+  Result Facility(const std::string& args);
   Result Functionality(const std::string& args);
   Result Pin(const std::string& args);
   Result Identify(const std::string& args);
