@@ -65,7 +65,9 @@ void ModemSession::HangUp(const std::string& number, Millis now) {
     }
     return;
   }
-  EnqueueFirst({Request::kHangUp, "AT+CHUP", 0, "", number}, now);
+  bool waiting = std::any_of(queue_.begin(), queue_.end(),
+                             [](const Command& c) { return c.request == Request::kHangUp; });
+  if (!waiting) EnqueueFirst({Request::kHangUp, "AT+CHUP", 0, "", number}, now);
 }
 
 void ModemSession::CallDone(const Command& done, bool ok, const std::string& result, Millis now) {

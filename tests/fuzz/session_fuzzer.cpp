@@ -25,7 +25,7 @@ const std::string kFrames[] = {
     Frame({"call", "accept", "+3255"}),
     Frame({"call", "stop", "+1234567890"}),
     Frame({"sms", "transmit", "+3266", "3", "08-12-2026", "09:15", "Hi \xe9"}),
-    Frame({"sms", "transmit", "+3266", "3", "08-12-2026", "09:15", std::string(300, 'x')}),
+    Frame({"sms", "transmit", "+3266", "3", "08-12-2026", "09:15", std::string(170, 'x')}),
     Frame({"sms", "delete", "+3266", "5", "08-12-2026", "09:15", "Hi"}),
     Frame({"sms", "delete", "+3266", "52", "08-12-2026", "09:15", "Hi"}),
 };
