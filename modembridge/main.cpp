@@ -39,13 +39,19 @@ const char* const kPowerSwitches[] = {
 constexpr Millis kReopenMs = 3000;
 constexpr Millis kWriteWaitMs = 1000;
 
-// Switches the modem on where the phone has a switch for it; elsewhere
-// there is none and nothing is done.
+// Switches the modem on where the phone has a switch for it (one that is on
+// already is left alone, so a port looked for again does not log each
+// time); elsewhere there is none and nothing is done.
 void PowerOn() {
   for (const char* path : kPowerSwitches) {
-    int fd = open(path, O_WRONLY | O_CLOEXEC);
+    int fd = open(path, O_RDWR | O_CLOEXEC);
     if (fd < 0) continue;
-    if (WriteAll(fd, "1\n") == 0)
+    char state = 0;
+    if (read(fd, &state, 1) == 1 && state == '1') {
+      close(fd);
+      continue;
+    }
+    if (lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, "1\n") == 0)
       fprintf(stderr, "201212081026 modem switched on through %s\n", path);
     else
       fprintf(stderr, "201212081026 cannot switch the modem on through %s: %s\n", path, strerror(errno));
