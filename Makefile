@@ -4,7 +4,7 @@
 #   make check       install missing Debian packages, build, run every test
 #   make check-quick the same without the tests that wait for the long timers
 #   make check-asan  the test suite built with ASan and UBSan
-#   make fuzz        run each fuzzer (frames, message PDUs) for FUZZ_SECONDS
+#   make fuzz        run each fuzzer (frames, message PDUs, modem bytes) for FUZZ_SECONDS
 #   make cross       install what is missing, build for armel and arm64
 #   make check-cross the same, then both test suites under qemu-user
 #   make deb         the Debian package for this machine, checked with lintian

@@ -18,45 +18,24 @@ bool AllDigits(std::string_view text) {
   return true;
 }
 
-// The pieces of "dd/dd/dd" (or with another separator) as three digit pairs.
-bool DigitTriple(std::string_view text, char separator, std::string_view parts[3]) {
-  if (text.size() != 8 || text[2] != separator || text[5] != separator) return false;
-  for (int i = 0; i < 3; ++i) {
-    parts[i] = text.substr(i * 3, 2);
-    if (!AllDigits(parts[i])) return false;
-  }
-  return true;
+std::optional<int> SmallNumber(std::string_view text) {
+  if (!AllDigits(text) || text.size() > 9) return std::nullopt;
+  return atoi(std::string(text).c_str());
 }
 
-constexpr const char* kUnknownSender = "unknown";
-constexpr const char* kEmptyBody = "(empty)";
-constexpr const char* kNoDate = "00-00-0000";
-constexpr const char* kNoTime = "00:00:00";
-
-TextMessage RetrievedMessage(int index, const std::string& sender, const std::string& stamp) {
-  TextMessage message;
-  message.TextAction = "retrieved";
-  message.TextMessageNr = index;
-  message.PhoneNumber = sender.empty() ? kUnknownSender : sender;
-  std::string date = kNoDate, time = kNoTime;
-  SplitTimeStamp(stamp, &date, &time);
-  message.TextMessageDate = date;
-  message.TextMessageTime = time;
-  return message;
-}
-
-// A message header's values: "+CMGR: stat,oa,alpha,scts" (the index comes
-// from the command) or "+CMGL: index,stat,oa,alpha,scts".
-std::optional<TextMessage> HeaderMessage(std::string_view line, std::optional<int> read_index) {
+// A message header's index and stat: "+CMGR: stat,[alpha],length" (the
+// index comes from the command) or "+CMGL: index,stat,[alpha],length".
+std::optional<ListedPdu> PduHeader(std::string_view line, std::optional<int> read_index) {
   std::vector<std::string> values = ResponseValues(line);
   if (StartsWith(line, "+CMGR:") && read_index) {
     values.insert(values.begin(), std::to_string(*read_index));
-  } else if (!StartsWith(line, "+CMGL:") || values.empty() || !AllDigits(values[0])) {
+  } else if (!StartsWith(line, "+CMGL:")) {
     return std::nullopt;
   }
-  if (values[0].size() > 9) return std::nullopt;
-  values.resize(5);
-  return RetrievedMessage(atoi(values[0].c_str()), values[2], values[4]);
+  if (values.size() < 3) return std::nullopt;
+  std::optional<int> index = SmallNumber(values[0]), stat = SmallNumber(values[1]);
+  if (!index || !stat) return std::nullopt;
+  return ListedPdu{*index, *stat, ""};
 }
 
 }  // namespace
@@ -96,8 +75,12 @@ LineKind ClassifyLine(std::string_view line) {
   if (line == "OK") return LineKind::kOk;
   if (line == "ERROR" || StartsWith(line, "+CME ERROR:") || StartsWith(line, "+CMS ERROR:"))
     return LineKind::kError;
-  if (line == "NO CARRIER" || line == "BUSY" || line == "NO ANSWER" || line == "NO DIALTONE")
+  if (line == "NO CARRIER" || line == "BUSY" || line == "NO ANSWER" || line == "NO DIALTONE" ||
+      StartsWith(line, "^CEND:") || StartsWith(line, "VOICE CALL: END"))
     return LineKind::kCallEnd;
+  if (line == "RDY" || line == "+CFUN: 1" || line == "SMS Ready" || line == "Call Ready" ||
+      line == "^SYSSTART")
+    return LineKind::kReset;
   if (line == "RING" || StartsWith(line, "+CRING:")) return LineKind::kRing;
   if (StartsWith(line, "+CLIP:")) return LineKind::kClip;
   if (StartsWith(line, "+CMTI:")) return LineKind::kNewMessage;
@@ -136,40 +119,43 @@ std::optional<std::string> ClipNumber(std::string_view line) {
   return ResponseValues(line)[0];
 }
 
-std::optional<int> NewMessageIndex(std::string_view line) {
+std::optional<StoredAt> NewMessagePlace(std::string_view line) {
   std::vector<std::string> values = ResponseValues(line);
-  if (!StartsWith(line, "+CMTI:") || values.size() < 2 || !AllDigits(values[1]) ||
-      values[1].size() > 9)
-    return std::nullopt;
-  return atoi(values[1].c_str());
+  if (!StartsWith(line, "+CMTI:") || values.size() < 2) return std::nullopt;
+  std::optional<int> index = SmallNumber(values[1]);
+  if (!index) return std::nullopt;
+  return StoredAt{values[0], *index};
 }
 
-bool SplitTimeStamp(std::string_view stamp, std::string* date, std::string* time) {
-  std::string_view day[3], clock[3];
-  if (stamp.size() < 17 || stamp[8] != ',' || !DigitTriple(stamp.substr(0, 8), '/', day) ||
-      !DigitTriple(stamp.substr(9, 8), ':', clock))
-    return false;
-  *date = std::string(day[2]) + "-" + std::string(day[1]) + "-20" + std::string(day[0]);
-  *time = std::string(stamp.substr(9, 8));
-  return true;
+std::optional<int> ErrorNumber(std::string_view line) {
+  if (!StartsWith(line, "+CME ERROR:") && !StartsWith(line, "+CMS ERROR:")) return std::nullopt;
+  return SmallNumber(ResponseValues(line)[0]);
 }
 
-std::vector<TextMessage> ParseMessages(const std::vector<std::string>& lines,
-                                       std::optional<int> read_index) {
-  std::vector<TextMessage> messages;
-  bool in_message = false;
+std::vector<ListedPdu> ParsePduResponse(const std::vector<std::string>& lines,
+                                        std::optional<int> read_index) {
+  std::vector<ListedPdu> messages;
+  std::optional<ListedPdu> header;
   for (const std::string& line : lines) {
-    if (std::optional<TextMessage> header = HeaderMessage(line, read_index)) {
+    if (header && IsHex(line)) {
+      header->hex = line;
       messages.push_back(*header);
-      in_message = true;
-    } else if (in_message) {
-      FrameText& body = messages.back().TextMessageBody;
-      body = body ? *body + "\n" + line : line;
     }
+    header = PduHeader(line, read_index);
   }
-  for (TextMessage& message : messages)
-    if (message.TextMessageBody.value_or("").empty()) message.TextMessageBody = kEmptyBody;
   return messages;
+}
+
+bool IsHex(std::string_view line) {
+  return !line.empty() && line.find_first_not_of("0123456789ABCDEFabcdef") == std::string_view::npos;
+}
+
+std::optional<ListedCall> ParseListedCall(std::string_view line) {
+  std::vector<std::string> values = ResponseValues(line);
+  if (!StartsWith(line, "+CLCC:") || values.size() < 5) return std::nullopt;
+  std::optional<int> stat = SmallNumber(values[2]);
+  if (!stat) return std::nullopt;
+  return ListedCall{*stat, values.size() > 5 ? values[5] : ""};
 }
 
 bool ValidNumber(std::string_view number) {
@@ -178,15 +164,13 @@ bool ValidNumber(std::string_view number) {
   return number.find_first_not_of("0123456789*#") == std::string_view::npos;
 }
 
-std::optional<std::string> TextModeBody(std::string_view body) {
-  std::string text;
-  for (size_t i = 0; i < body.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(body[i]);
-    bool carried = c >= 0x20 && c < 0x7F;
-    text += carried ? static_cast<char>(c) : '?';
-    if (c >= 0xC0)  // a UTF-8 sequence: its continuation bytes go with it
-      while (i + 1 < body.size() && (static_cast<unsigned char>(body[i + 1]) & 0xC0) == 0x80) ++i;
-    if (text.size() > kMaxBodyLength) return std::nullopt;
+bool IsEmergencyNumber(std::string_view number) { return number == "112" || number == "911"; }
+
+std::string WithoutControls(std::string_view latin1) {
+  std::string text(latin1);
+  for (char& c : text) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if ((u < 0x20 && c != '\n') || (u >= 0x7F && u < 0xA0)) c = '?';
   }
   return text;
 }

@@ -8,12 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "frame.h"
-
 // Longer lines are no result of this command set; they are dropped.
 inline constexpr size_t kMaxLineLength = 512;
-// One text-mode message.
-inline constexpr size_t kMaxBodyLength = 160;
 
 // A piece cut from the modem's byte stream.
 struct ModemPiece {
@@ -40,13 +36,14 @@ class LineSplitter {
 enum class LineKind {
   kEmpty,
   kOk,
-  kError,    // ERROR, +CME ERROR: n, +CMS ERROR: n
-  kCallEnd,  // NO CARRIER, BUSY, NO ANSWER, NO DIALTONE
-  kRing,     // RING, +CRING: ...
+  kError,       // ERROR, +CME ERROR: n, +CMS ERROR: n
+  kCallEnd,     // NO CARRIER, BUSY, NO ANSWER, NO DIALTONE, ^CEND, VOICE CALL: END
+  kRing,        // RING, +CRING: ...
   kClip,
   kNewMessage,  // +CMTI
+  kReset,       // what a module says when it starts afresh
   kEcho,        // a command line coming back
-  kOther,       // a response line, a message text, an unknown code
+  kOther,       // a response line, a PDU, an unknown code
 };
 LineKind ClassifyLine(std::string_view line);
 
@@ -55,23 +52,42 @@ LineKind ClassifyLine(std::string_view line);
 std::string ResponsePrefix(std::string_view command);
 // The values after "+NAME:", split at commas outside quotes, quotes removed.
 std::vector<std::string> ResponseValues(std::string_view line);
+// The number of "+CME ERROR: n" or "+CMS ERROR: n"; nothing for others.
+std::optional<int> ErrorNumber(std::string_view line);
 
 // The caller's number of a +CLIP line ("" when withheld).
 std::optional<std::string> ClipNumber(std::string_view line);
-// The storage index of a +CMTI line.
-std::optional<int> NewMessageIndex(std::string_view line);
-// "yy/MM/dd,hh:mm:ss+zz" as date "dd-MM-20yy" and time "hh:mm:ss".
-bool SplitTimeStamp(std::string_view stamp, std::string* date, std::string* time);
 
-// The messages of an AT+CMGR (read_index given) or AT+CMGL response, as
-// sms retrieved records: every text field filled.
-std::vector<TextMessage> ParseMessages(const std::vector<std::string>& lines,
-                                       std::optional<int> read_index);
+// Where a modem keeps a message: its storage ("SM", "ME") and index there.
+struct StoredAt {
+  std::string storage;
+  int index;
+};
+std::optional<StoredAt> NewMessagePlace(std::string_view line);
+
+// One message of an AT+CMGR (read_index given) or AT+CMGL response in PDU
+// mode: its header's index and stat, and the hex line after it.
+struct ListedPdu {
+  int index;
+  int stat;  // 0 received unread, 1 received read, ...
+  std::string hex;
+};
+std::vector<ListedPdu> ParsePduResponse(const std::vector<std::string>& lines,
+                                        std::optional<int> read_index);
+bool IsHex(std::string_view line);
+
+// A +CLCC line: the call's state and number ("" when it has none).
+struct ListedCall {
+  int stat;  // 0 active, 1 held, 2 dialling, 3 alerting, 4 incoming, 5 waiting
+  std::string number;
+};
+std::optional<ListedCall> ParseListedCall(std::string_view line);
 
 // An optional "+" and 1 to 20 of 0-9, * and #: nothing else reaches ATD or
 // AT+CMGS.
 bool ValidNumber(std::string_view number);
-// The body as text mode carries it: every character outside printable
-// ASCII (a UTF-8 sequence counts as one) becomes "?", so no CR, Ctrl-Z or
-// ESC reaches the line. Nothing when it holds more than one message.
-std::optional<std::string> TextModeBody(std::string_view body);
+// Numbers a phone dials without a usable SIM.
+bool IsEmergencyNumber(std::string_view number);
+// Latin-1 text with every control character but the line feed as "?": what
+// a frame can carry, and what a message may say.
+std::string WithoutControls(std::string_view latin1);

@@ -2,9 +2,11 @@
 // from standard input become AT commands; what the modem reports becomes
 // frames on standard output; every exchange is logged on standard error.
 //
-//   modembridge /dev/ttySAC0
+//   modembridge [--pin-file FILE] /dev/ttySAC0
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,17 +18,56 @@
 
 #include "frame.h"
 #include "frame_input.h"
+#include "pin_file.h"
 #include "program.h"
 #include "session.h"
 
+// Where the power switches' paths begin ("" on the phone).
+#ifndef MODEM_POWER_ROOT
+#define MODEM_POWER_ROOT ""
+#endif
+
 namespace {
+
+// The GTA02's modem is off until its sysfs switch says 1; older kernels
+// name the device after the Neo1973.
+const char* const kPowerSwitches[] = {
+    MODEM_POWER_ROOT "/sys/bus/platform/devices/gta02-pm-gsm.0/power_on",
+    MODEM_POWER_ROOT "/sys/bus/platform/devices/neo1973-pm-gsm.0/power_on"};
 
 // A modem that went away is looked for again this often.
 constexpr Millis kReopenMs = 3000;
 constexpr Millis kWriteWaitMs = 1000;
 
-// The line raw at 115200 8N1, no echo, no flow control; what a modem left
-// in the buffers before is thrown away.
+// Switches the modem on where the phone has a switch for it (one that is on
+// already is left alone, so a port looked for again does not log each
+// time); elsewhere there is none and nothing is done.
+void PowerOn() {
+  for (const char* path : kPowerSwitches) {
+    int fd = open(path, O_RDWR | O_CLOEXEC);
+    if (fd < 0) continue;
+    char state = 0;
+    if (read(fd, &state, 1) == 1 && state == '1') {
+      close(fd);
+      continue;
+    }
+    if (lseek(fd, 0, SEEK_SET) == 0 && WriteAll(fd, "1\n") == 0)
+      fprintf(stderr, "201212081026 modem switched on through %s\n", path);
+    else
+      fprintf(stderr, "201212081026 cannot switch the modem on through %s: %s\n", path, strerror(errno));
+    close(fd);
+  }
+}
+
+// A real serial port answers TIOCGSERIAL; a pseudo-terminal, which has no
+// RTS/CTS lines, does not.
+bool HasModemLines(int fd) {
+  serial_struct serial;
+  return ioctl(fd, TIOCGSERIAL, &serial) == 0;
+}
+
+// The line raw at 115200 8N1, no echo, RTS/CTS where the line has them;
+// what a modem left in the buffers before is thrown away.
 int OpenSerial(const char* path) {
   int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
@@ -40,6 +81,7 @@ int OpenSerial(const char* path) {
   cfsetospeed(&line, B115200);
   line.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
   line.c_cflag |= CS8 | CLOCAL | CREAD;
+  if (HasModemLines(fd)) line.c_cflag |= CRTSCTS;
   line.c_cc[VMIN] = 1;
   line.c_cc[VTIME] = 0;
   if (tcsetattr(fd, TCSANOW, &line) != 0) {
@@ -73,6 +115,7 @@ void SendToModem(Modem& modem, std::string_view bytes) {
 }
 
 void TryOpen(Modem& modem, ModemSession& session, Millis now) {
+  PowerOn();
   modem.fd = OpenSerial(modem.path);
   if (modem.fd < 0) {
     if (!modem.open_logged)
@@ -117,12 +160,22 @@ bool ReadSome(int fd, std::string* bytes) {
 int main(int argc, char** argv) {
   OpenStandardStreams();
   IgnoreBrokenPipe();
-  if (argc != 2) {
-    fputs("usage: modembridge DEVICE\n", stderr);
+  bool pin_given = argc == 4 && strcmp(argv[1], "--pin-file") == 0;
+  if (argc != 2 && !pin_given) {
+    fputs("usage: modembridge [--pin-file FILE] DEVICE\n", stderr);
     return 1;
   }
-  Modem modem{argv[1]};
-  ModemSession session([&modem](std::string_view bytes) { SendToModem(modem, bytes); });
+  std::string pin, why;
+  if (pin_given) {
+    std::optional<std::string> read = ReadPinFile(argv[2], &why);
+    if (!read) {
+      fprintf(stderr, "201212081024 PIN file %s refused: %s\n", argv[2], why.c_str());
+      return 1;
+    }
+    pin = *read;
+  }
+  Modem modem{argv[argc - 1]};
+  ModemSession session([&modem](std::string_view bytes) { SendToModem(modem, bytes); }, pin);
   FrameAssembler frames;
   bool input_open = true;
 
