@@ -91,6 +91,7 @@ gboolean OnInput(gint fd, GIOCondition, gpointer data) {
 
 int main(int argc, char** argv) {
   OpenStandardStreams();
+  IgnoreBrokenPipe();
   if (argc > 2) {
     fputs("usage: mmbridge [MODEM]\n", stderr);
     return 1;
