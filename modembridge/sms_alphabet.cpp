@@ -39,11 +39,28 @@ constexpr Extension kExtension[] = {
     {0x3C, U'['},  {0x3D, U'~'}, {0x3E, U']'}, {0x40, U'|'}, {0x65, U'\u20ac'},
 };
 
-std::optional<uint8_t> DefaultCode(char32_t point) {
+constexpr uint8_t kNoCode = 0xFF;
+
+// The code of each Latin-1 point, made from the table once: every character
+// of a text to send is looked up, so this is the encoder's hot path.
+constexpr std::array<uint8_t, 256> kLatin1Codes = [] {
+  std::array<uint8_t, 256> codes{};
+  codes.fill(kNoCode);
   // The escape's place is no code of a space.
   for (uint8_t code = 0; code < kDefault.size(); ++code)
-    if (kDefault[code] == point && code != kEscape) return code;
-  return std::nullopt;
+    if (code != kEscape && kDefault[code] < codes.size()) codes[kDefault[code]] = code;
+  return codes;
+}();
+
+std::optional<uint8_t> DefaultCode(char32_t point) {
+  if (point < kLatin1Codes.size()) {
+    if (kLatin1Codes[point] == kNoCode) return std::nullopt;
+    return kLatin1Codes[point];
+  }
+  // The Greek capitals.
+  const auto found = std::find(kDefault.begin(), kDefault.end(), point);
+  if (found == kDefault.end()) return std::nullopt;
+  return static_cast<uint8_t>(found - kDefault.begin());
 }
 
 std::optional<uint8_t> ExtensionCode(char32_t point) {
