@@ -338,6 +338,17 @@ bool Uses(const std::string& proc, const std::string& folder) {
   return false;
 }
 
+// The command line a program was given. One that binfmt_misc started
+// through qemu (the ARM suites) shows the emulator and its own path first.
+std::vector<std::string> CommandLine(const std::string& proc) {
+  std::vector<std::string> args;
+  std::ifstream cmdline(proc + "/cmdline");
+  for (std::string arg; std::getline(cmdline, arg, '\0');) args.push_back(arg);
+  if (args.size() >= 2 && args[0].find("qemu") != std::string::npos)
+    args.erase(args.begin(), args.begin() + 2);
+  return args;
+}
+
 }  // namespace
 
 std::vector<ProcessInfo> ProcessesUsing(const std::string& folder) {
@@ -348,8 +359,7 @@ std::vector<ProcessInfo> ProcessesUsing(const std::string& folder) {
     if (pid <= 0 || !Uses(proc, folder)) continue;
     ProcessInfo info{pid, "", {}};
     std::ifstream(proc + "/comm") >> info.name;
-    std::ifstream cmdline(proc + "/cmdline");
-    for (std::string arg; std::getline(cmdline, arg, '\0');) info.args.push_back(arg);
+    info.args = CommandLine(proc);
     found.push_back(info);
   }
   return found;
