@@ -172,14 +172,8 @@ class PretendModem : public ModemRequests {
 
 class MmBridgeTest : public ::testing::Test {
  protected:
-  struct Output {
-    std::string frames, log;
-  };
-  Output Run(const std::function<void()>& step) {
-    rig::CapturedFd out(1), err(2);
-    step();
-    return {out.Text(), err.Text()};
-  }
+  using Output = rig::StepOutput;
+  Output Run(const std::function<void()>& step) { return rig::CaptureStep(step); }
   std::string Frames(const std::function<void()>& step) { return Run(step).frames; }
   Output Suite(const std::string& frame) {
     return Run([&] { bridge.OnFrame(frame); });

@@ -55,14 +55,8 @@ size_t Count(const std::string& text, const std::string& part) {
 
 class SessionTest : public ::testing::Test {
  protected:
-  struct Output {
-    std::string frames, log;
-  };
-  Output Run(const std::function<void()>& step) {
-    rig::CapturedFd out(1), err(2);
-    step();
-    return {out.Text(), err.Text()};
-  }
+  using Output = rig::StepOutput;
+  Output Run(const std::function<void()>& step) { return rig::CaptureStep(step); }
   std::string Modem(std::string_view bytes) { return ModemSays(bytes).frames; }
   Output ModemSays(std::string_view bytes) {
     return Run([&] { session.OnModemBytes(bytes, now); });

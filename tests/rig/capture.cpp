@@ -43,4 +43,10 @@ std::string CapturedFd::Text() const {
   return text;
 }
 
+StepOutput CaptureStep(const std::function<void()>& step) {
+  CapturedFd out(1), err(2);
+  step();
+  return {out.Text(), err.Text()};
+}
+
 }  // namespace rig

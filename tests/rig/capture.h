@@ -7,6 +7,7 @@
 //   EXPECT_EQ(err.Text(), "201111141319 unkown message type\n");
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace rig {
@@ -24,5 +25,12 @@ class CapturedFd {
  private:
   int fd_, saved_, file_;
 };
+
+// What one step of a test wrote: frames on standard output, log lines on
+// standard error.
+struct StepOutput {
+  std::string frames, log;
+};
+StepOutput CaptureStep(const std::function<void()>& step);
 
 }  // namespace rig
