@@ -228,9 +228,12 @@ TEST_F(ProfileTest, Gta02IsSwitchedOnUnlockedWithItsPinAndWokenFromDeepSleep) {
   EXPECT_EQ(bridge->Stderr().find("4321"), std::string::npos) << "the PIN is never logged";
   EXPECT_TRUE(sim->WaitForStdout("<< AT+CPIN=\"4321\""));
 
-  ASSERT_TRUE(Console("sms +3277 Ca va? 5\xe2\x82\xac", "+CMTI"));
+  // UCS2 for the emoji, a surrogate pair: the accents arrive as themselves.
+  ASSERT_TRUE(Console("sms +3277 \xc3\x87" "a va? Gr\xc3\xbc\xc3\x9f" "e \xf0\x9f\x98\x80 5\xe2\x82\xac",
+                      "+CMTI"));
   ASSERT_TRUE(bridge->WaitFor([&] { return Retrieved().size() == 1; }));
-  EXPECT_EQ(Retrieved()[0].TextMessageBody, "Ca va? 5?") << "Latin-1 lacks the euro";
+  EXPECT_EQ(Retrieved()[0].TextMessageBody, "\xc7" "a va? Gr\xfc\xdf" "e ? 5?")
+      << "Latin-1 lacks the emoji and the euro";
 
   // Asleep after five idle seconds: the dial is not lost to waking it.
   sleep(6);
