@@ -331,30 +331,27 @@ void MmLink::Dial(const std::string& number, std::function<void(const std::strin
   g_object_unref(properties);
 }
 
-void MmLink::Accept(const std::string& path, Done done) {
+// One of libmm-glib's requests on a call: its start and its finish.
+void MmLink::OnCall(const std::string& path, CallRequest request, CallFinish finish,
+                    const char* failure, Done done) {
   MMCall* call = CallAt(path);
   if (!call) {
     done(false);
     return;
   }
-  mm_call_accept(call, cancellable_, Finished, After([call, done](GObject*, GAsyncResult* result) {
-                   GError* error = nullptr;
-                   done(Succeeded(mm_call_accept_finish(call, result, &error), error,
-                                  "the call cannot be accepted"));
-                 }));
+  request(call, cancellable_, Finished,
+          After([call, finish, failure, done](GObject*, GAsyncResult* result) {
+            GError* error = nullptr;
+            done(Succeeded(finish(call, result, &error), error, failure));
+          }));
+}
+
+void MmLink::Accept(const std::string& path, Done done) {
+  OnCall(path, mm_call_accept, mm_call_accept_finish, "the call cannot be accepted", done);
 }
 
 void MmLink::HangUp(const std::string& path, Done done) {
-  MMCall* call = CallAt(path);
-  if (!call) {
-    done(false);
-    return;
-  }
-  mm_call_hangup(call, cancellable_, Finished, After([call, done](GObject*, GAsyncResult* result) {
-                   GError* error = nullptr;
-                   done(Succeeded(mm_call_hangup_finish(call, result, &error), error,
-                                  "the call cannot be ended"));
-                 }));
+  OnCall(path, mm_call_hangup, mm_call_hangup_finish, "the call cannot be ended", done);
 }
 
 // ---- Messages ----

@@ -69,6 +69,10 @@ class MmLink : public ModemRequests {
   void RemoveCall(const std::string& path);
   void WatchMessage(MMSms* sms);
   MMCall* CallAt(const std::string& path) const;
+  using CallRequest = void (*)(MMCall*, GCancellable*, GAsyncReadyCallback, gpointer);
+  using CallFinish = gboolean (*)(MMCall*, GAsyncResult*, GError**);
+  void OnCall(const std::string& path, CallRequest request, CallFinish finish, const char* failure,
+              Done done);
   bool HasVoice(const Done& done) const;
   bool HasMessaging(const Done& done) const;
 
