@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -106,6 +107,18 @@ int32_t MessageNumber(const std::optional<std::string>& text) {
   return static_cast<int32_t>(value);
 }
 
+// The action and the one field after it, of a call or notify frame.
+struct ActionAndField {
+  FrameText action;
+  FrameText field;
+};
+
+ActionAndField SplitActionFrame(const char* frame, const char* extra_pieces_line) {
+  Fields fields = FrameFields(frame);
+  ReportExtraPieces(fields, 3, extra_pieces_line);
+  return {FieldText(fields, 2), FieldText(fields, 3)};
+}
+
 // ---- Classifying ----
 
 // The actions of one message type, in ascending order of their codes,
@@ -172,23 +185,21 @@ void NoteFrameWrite(int error) {
   FrameWriteError = error;
 }
 
+bool HoldsDelimiter(std::string_view text) {
+  return text.find_first_of(kDelimiters) != std::string_view::npos;
+}
+
 // One whole frame on standard output. A field holding a delimiter, or a
 // frame too long for a reader's buffer, would reach the reader as a broken
 // frame: it is refused with a log line and nothing is written. The stream
 // is flushed before, and the frame leaves in one write of its own, so it
 // never shares one with output of a parent or child.
-void PutFrame(std::initializer_list<const char*> fields) {
-  std::string frame(1, STX);
-  for (const char* field : fields) {
-    if (strpbrk(field, kDelimiters) != nullptr) {
-      fputs("201212081401 frame refused: a field holds STX, US or ETX\n", stderr);
-      return;
-    }
-    frame += US;
-    frame += field;
+void PutFrame(const std::vector<std::string_view>& fields) {
+  if (std::ranges::any_of(fields, HoldsDelimiter)) {
+    fputs("201212081401 frame refused: a field holds STX, US or ETX\n", stderr);
+    return;
   }
-  frame += US;
-  frame += ETX;
+  std::string frame = FrameBytes(fields);
   if (frame.size() > kMaxFrameLength) {
     fprintf(stderr, "201212081402 frame refused: %zu bytes, more than %zu\n", frame.size(),
             kMaxFrameLength);
@@ -196,6 +207,21 @@ void PutFrame(std::initializer_list<const char*> fields) {
   }
   fflush(stdout);
   NoteFrameWrite(WriteAll(STDOUT_FILENO, frame));
+}
+
+// The fields of the record's sms frame; number_text keeps the text of its
+// number for as long as the fields are used.
+std::vector<std::string_view> SmsFields(const TextMessage& m, std::string& number_text) {
+  number_text = std::to_string(m.TextMessageNr);
+  return {"sms", TextOrEmpty(m.TextAction), TextOrEmpty(m.PhoneNumber), number_text,
+          TextOrEmpty(m.TextMessageDate), TextOrEmpty(m.TextMessageTime),
+          TextOrEmpty(m.TextMessageBody)};
+}
+
+// The text fields of a message record, in frame order.
+std::array<const FrameText*, 5> TextFields(const TextMessage& m) {
+  return {&m.TextAction, &m.PhoneNumber, &m.TextMessageDate, &m.TextMessageTime,
+          &m.TextMessageBody};
 }
 
 termios KeptInputMode;
@@ -247,12 +273,9 @@ int ParseGsmAction(const char* frame) { return ParseAction(frame, kGsmActions); 
 int ParseNotifyAction(const char* frame) { return ParseAction(frame, kNotifyActions); }
 
 CallFields SplitCallFrame(const char* frame) {
-  Fields fields = FrameFields(frame);
-  CallFields call;
-  call.CallAction = FieldText(fields, 2).value_or("");
-  call.PhoneNr = FieldText(fields, 3).value_or("");
-  ReportExtraPieces(fields, 3, "201201281326 more fields than there should be\n");
-  return call;
+  auto [action, number] =
+      SplitActionFrame(frame, "201201281326 more fields than there should be\n");
+  return {action.value_or(""), number.value_or("")};
 }
 
 TextMessage SplitTextMessageFrame(const char* frame) {
@@ -269,12 +292,9 @@ TextMessage SplitTextMessageFrame(const char* frame) {
 }
 
 NotifyFields SplitNotifyFrame(const char* frame) {
-  Fields fields = FrameFields(frame);
-  NotifyFields notify;
-  notify.NotifyAction = FieldText(fields, 2);
-  notify.ProfileText = FieldText(fields, 3);
-  ReportExtraPieces(fields, 3, "201203112310 more fields than there should be\n");
-  return notify;
+  auto [action, profile] =
+      SplitActionFrame(frame, "201203112310 more fields than there should be\n");
+  return {action, profile};
 }
 
 void WriteCallFrame(const char* action, const char* number) {
@@ -282,11 +302,56 @@ void WriteCallFrame(const char* action, const char* number) {
 }
 
 void WriteSmsFrame(const TextMessage& message) {
-  char number[16];
-  snprintf(number, sizeof number, "%i", static_cast<int>(message.TextMessageNr));
-  PutFrame({"sms", TextOrEmpty(message.TextAction), TextOrEmpty(message.PhoneNumber), number,
-            TextOrEmpty(message.TextMessageDate), TextOrEmpty(message.TextMessageTime),
-            TextOrEmpty(message.TextMessageBody)});
+  std::string number_text;
+  PutFrame(SmsFields(message, number_text));
+}
+
+void WriteGsmFrame(const char* action) { PutFrame({"gsm", TextOrEmpty(action)}); }
+
+std::string FrameBytes(const std::vector<std::string_view>& fields) {
+  std::string frame(1, STX);
+  for (std::string_view field : fields) {
+    frame += US;
+    frame += field;
+  }
+  frame += US;
+  frame += ETX;
+  return frame;
+}
+
+std::string SmsFrameBytes(const TextMessage& message) {
+  std::string number_text;
+  return FrameBytes(SmsFields(message, number_text));
+}
+
+size_t SmsBodyRoom(const TextMessage& message) {
+  TextMessage bodiless = message;
+  bodiless.TextMessageBody.reset();
+  size_t frame = SmsFrameBytes(bodiless).size();
+  return frame < kMaxFrameLength ? kMaxFrameLength - frame : 0;
+}
+
+bool FieldGiven(const std::string& field) {
+  return !field.empty() && field != std::string_view(&ETX, 1);
+}
+
+bool FieldGiven(const FrameText& field) { return field && FieldGiven(*field); }
+
+bool MessageComplete(const TextMessage& message) {
+  return std::ranges::all_of(TextFields(message),
+                             [](const FrameText* field) { return FieldGiven(*field); });
+}
+
+bool MessageWritable(const TextMessage& message) {
+  return std::ranges::all_of(TextFields(message), [](const FrameText* field) {
+    return FieldGiven(*field) && !HoldsDelimiter(**field);
+  });
+}
+
+bool ValidNumber(std::string_view number) {
+  if (number.starts_with('+')) number.remove_prefix(1);
+  if (number.empty() || number.size() > 20) return false;
+  return number.find_first_not_of("0123456789*#") == std::string_view::npos;
 }
 
 void SetInputMode() {

@@ -5,10 +5,24 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 inline constexpr char STX = 0x02;
 inline constexpr char US = 0x1F;
 inline constexpr char ETX = 0x03;
+
+// The caller an incoming call frame names when the network withholds the
+// number.
+inline constexpr const char* kWithheldCaller = "withheld";
+
+// Text messages are numbered 0 to kLastMessageNr in sms frames.
+inline constexpr int kLastMessageNr = 98;
+constexpr bool MessageNrInRange(int32_t n) { return n >= 0 && n <= kLastMessageNr; }
+
+// A number a call or sms frame may ask to dial or send to: an optional "+"
+// and 1 to 20 of 0-9, * and #.
+bool ValidNumber(std::string_view number);
 
 // The last frame read: at most 499 frame bytes and a NUL.
 inline constexpr int kFrameBufferSize = 500;
@@ -67,6 +81,26 @@ struct NotifyFields {
   FrameText ProfileText;
 };
 
+// A field a frame really carried: present and not empty. The splitter hands
+// a missing last field the ETX piece, which counts as not carried.
+bool FieldGiven(const std::string& field);
+bool FieldGiven(const FrameText& field);
+// Every text field of the record is given.
+bool MessageComplete(const TextMessage& message);
+// Complete, and no field holds STX, US or ETX: a record that goes back into
+// a frame as it is.
+bool MessageWritable(const TextMessage& message);
+
+// The bytes of a frame of these fields, the type first: STX, a US before
+// each field, one more US, ETX. The fields are taken as they are.
+std::string FrameBytes(const std::vector<std::string_view>& fields);
+// The bytes of the record's sms frame; an absent text is the empty text.
+std::string SmsFrameBytes(const TextMessage& message);
+
+// The bytes left for the body in the record's sms frame before it passes
+// the 499-byte limit.
+size_t SmsBodyRoom(const TextMessage& message);
+
 // Reads one frame from fd into NewFrame. 0: a frame was read, or nothing came
 // within 60 seconds (NewFrame empty); -1: end of input; -2: the frame passed
 // the 499-byte limit.
@@ -91,6 +125,7 @@ NotifyFields SplitNotifyFrame(const char* frame);
 // refused with a line on standard error, and nothing is written.
 void WriteCallFrame(const char* action, const char* number);
 void WriteSmsFrame(const TextMessage& message);
+void WriteGsmFrame(const char* action);
 
 // Non-canonical, no-echo standard input; RestoreInputMode undoes it.
 void SetInputMode();

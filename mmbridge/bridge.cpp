@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "at_text.h"
 #include "frame.h"
 #include "mm_text.h"
 
@@ -12,31 +11,10 @@ namespace {
 // caller identification arrives; after this long the caller is withheld.
 constexpr Millis kNumberWaitMs = 2000;
 
-constexpr char kGsmPoweringOn[] = "\x02\x1fgsm\x1fpoweringon\x1f\x03";
-
-// A field a frame really carried: the splitter hands the ETX piece to a
-// missing last field.
-bool Given(const FrameText& field) { return field && !field->empty() && *field != "\x03"; }
-
-bool Complete(const TextMessage& m) {
-  return Given(m.TextAction) && Given(m.PhoneNumber) && Given(m.TextMessageDate) &&
-         Given(m.TextMessageTime) && Given(m.TextMessageBody);
-}
-
-void PutGsmPoweringOn() {
-  fflush(stdout);
-  fwrite(kGsmPoweringOn, 1, sizeof kGsmPoweringOn - 1, stdout);
-  fflush(stdout);
-}
-
 // A long text is cut so that its frame stays within the 499 bytes a
 // reader takes.
 void FitBody(TextMessage& message) {
-  constexpr size_t kDelimiters = 10;  // STX, a US before each of 7 fields, US, ETX
-  size_t fixed = kDelimiters + std::string_view("sms").size() + message.TextAction->size() + message.PhoneNumber->size() +
-                 std::to_string(message.TextMessageNr).size() + message.TextMessageDate->size() +
-                 message.TextMessageTime->size();
-  size_t room = kFrameBufferSize - 1 > fixed ? kFrameBufferSize - 1 - fixed : 0;
+  size_t room = SmsBodyRoom(message);
   if (message.TextMessageBody->size() <= room) return;
   fprintf(stderr, "202612081809 message %i cut to %zu characters to fit a frame\n",
           static_cast<int>(message.TextMessageNr), room);
@@ -50,7 +28,7 @@ MmBridge::MmBridge(ModemRequests& requests, MessageNumbers& numbers)
 
 void MmBridge::ModemReady() {
   ready_ = true;
-  PutGsmPoweringOn();
+  WriteGsmFrame("poweringon");
 }
 
 void MmBridge::ModemLost() {
@@ -142,7 +120,7 @@ void MmBridge::StopCall() {
 
 void MmBridge::Transmit(const std::string& frame) {
   TextMessage message = SplitTextMessageFrame(frame.c_str());
-  if (!Complete(message)) {
+  if (!MessageComplete(message)) {
     fputs("202612081810 message record incomplete, request refused\n", stderr);
     return;
   }
@@ -163,7 +141,7 @@ void MmBridge::Transmit(const std::string& frame) {
 
 void MmBridge::DeleteMessage(const std::string& frame) {
   TextMessage message = SplitTextMessageFrame(frame.c_str());
-  if (!Complete(message)) {
+  if (!MessageComplete(message)) {
     fputs("202612081810 message record incomplete, request refused\n", stderr);
     return;
   }

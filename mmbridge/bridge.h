@@ -11,8 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "frame.h"
 #include "message_numbers.h"
-#include "session.h"  // Millis, kNoDeadline, kWithheldCaller: as modembridge has them
+
+// Milliseconds of the monotonic clock.
+using Millis = int64_t;
+inline constexpr Millis kNoDeadline = INT64_MAX;
 
 // What ModemManager is asked to do. Each request calls done exactly once,
 // with false when ModemManager refused it or the modem went away.

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-inline constexpr int kLastMessageNr = 98;
+#include "frame.h"  // kLastMessageNr
 
 // What identifies a message across restarts.
 std::string MessageKey(std::string_view number, std::string_view timestamp, std::string_view text);

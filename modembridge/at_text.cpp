@@ -158,12 +158,6 @@ std::optional<ListedCall> ParseListedCall(std::string_view line) {
   return ListedCall{*stat, values.size() > 5 ? values[5] : ""};
 }
 
-bool ValidNumber(std::string_view number) {
-  if (StartsWith(number, "+")) number.remove_prefix(1);
-  if (number.empty() || number.size() > 20) return false;
-  return number.find_first_not_of("0123456789*#") == std::string_view::npos;
-}
-
 bool IsEmergencyNumber(std::string_view number) { return number == "112" || number == "911"; }
 
 std::string WithoutControls(std::string_view latin1) {

@@ -83,9 +83,6 @@ struct ListedCall {
 };
 std::optional<ListedCall> ParseListedCall(std::string_view line);
 
-// An optional "+" and 1 to 20 of 0-9, * and #: nothing else reaches ATD or
-// AT+CMGS.
-bool ValidNumber(std::string_view number);
 // Numbers a phone dials without a usable SIM.
 bool IsEmergencyNumber(std::string_view number);
 // Latin-1 text with every control character but the line feed as "?": what

@@ -7,6 +7,7 @@
 
 #include "at_text.h"
 #include "charset.h"
+#include "frame.h"
 #include "sms_alphabet.h"
 
 namespace {

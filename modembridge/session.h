@@ -34,9 +34,6 @@
 using Millis = int64_t;
 inline constexpr Millis kNoDeadline = INT64_MAX;
 
-// The caller of an incoming call whose number is withheld.
-inline constexpr const char* kWithheldCaller = "withheld";
-
 class ModemSession {
  public:
   // send writes bytes to the modem; frames go to standard output through

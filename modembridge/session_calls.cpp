@@ -22,11 +22,9 @@ constexpr Millis kClipWaitMs = 1000;
 
 constexpr const char* kUnknownParty = "unknown";
 
-bool Given(const std::string& field) { return !field.empty() && field != "\x03"; }
-
 // The first of two numbers that is given, for a frame that needs one.
 std::string EitherNumber(const std::string& first, const std::string& second) {
-  return Given(first) ? first : Given(second) ? second : kUnknownParty;
+  return FieldGiven(first) ? first : FieldGiven(second) ? second : kUnknownParty;
 }
 
 }  // namespace

@@ -10,7 +10,6 @@ namespace {
 
 // The suite's numbers 0 to 98: the SIM's indexes first, then the modem's.
 constexpr int kSimSlots = 50;
-constexpr int kLastStorableNr = 98;
 
 constexpr const char* kUnknownSender = "unknown";
 constexpr const char* kEmptyBody = "(empty)";
@@ -18,7 +17,7 @@ constexpr const char* kEmptyBody = "(empty)";
 std::optional<int> SuiteNumber(const StoredAt& place) {
   int base = place.storage == "SM" ? 0 : place.storage == "ME" ? kSimSlots : -1;
   int number = base + place.index;
-  bool fits = base >= 0 && place.index >= 0 && number <= kLastStorableNr &&
+  bool fits = base >= 0 && place.index >= 0 && number <= kLastMessageNr &&
               (base > 0 || place.index < kSimSlots);
   return fits ? std::optional<int>(number) : std::nullopt;
 }
@@ -26,8 +25,6 @@ std::optional<int> SuiteNumber(const StoredAt& place) {
 StoredAt PlaceOf(int number) {
   return number < kSimSlots ? StoredAt{"SM", number} : StoredAt{"ME", number - kSimSlots};
 }
-
-bool Storable(int number) { return number >= 0 && number <= kLastStorableNr; }
 
 void LogUnstorable(const StoredAt& place) {
   if (place.storage == "SM")
@@ -37,22 +34,10 @@ void LogUnstorable(const StoredAt& place) {
             place.storage.c_str());
 }
 
-// A field a frame really carried: the splitter hands the ETX piece to a
-// missing last field.
-bool Given(const FrameText& field) { return field && !field->empty() && *field != "\x03"; }
-
-bool Complete(const TextMessage& m) {
-  return Given(m.TextAction) && Given(m.PhoneNumber) && Given(m.TextMessageDate) &&
-         Given(m.TextMessageTime) && Given(m.TextMessageBody);
-}
-
 // The body cut so that the whole frame keeps within the frame reader's
-// 499 bytes: STX, US and ETX around the fields.
+// 499 bytes.
 std::string FittingBody(const TextMessage& m, std::string body) {
-  size_t frame = 1 + 7 + 1 + 1 + 3 + 9 + m.PhoneNumber->size() +  // STX, USs, ETX, sms retrieved
-                 std::to_string(m.TextMessageNr).size() + m.TextMessageDate->size() +
-                 m.TextMessageTime->size();
-  size_t room = kFrameBufferSize - 1 - frame;
+  size_t room = SmsBodyRoom(m);
   if (body.size() <= room) return body;
   fprintf(stderr, "201212081042 message %i cut to %zu of its %zu characters to fit a frame\n",
           static_cast<int>(m.TextMessageNr), room, body.size());
@@ -74,13 +59,13 @@ const char* KindName(SmsKind kind) {
 
 void ModemSession::RequestMessage(int code, const std::string& frame, Millis now) {
   TextMessage message = SplitTextMessageFrame(frame.c_str());
-  if (!Complete(message)) {
+  if (!MessageComplete(message)) {
     fputs("201212081009 message record incomplete, request refused\n", stderr);
     return;
   }
   if (SimRefuses("")) return;
   if (code == kSmsDelete) {
-    if (!Storable(message.TextMessageNr)) {
+    if (!MessageNrInRange(message.TextMessageNr)) {
       fprintf(stderr, "201212081007 message number refused: %i\n",
               static_cast<int>(message.TextMessageNr));
       return;

@@ -47,15 +47,6 @@ constexpr int kStartSteps = sizeof kStartRows / sizeof kStartRows[0];
 constexpr int kPinRequired = 11;
 constexpr int kNoSim = 10;
 
-constexpr char kGsmPoweringOn[] = "\x02\x1fgsm\x1fpoweringon\x1f\x03";
-
-// The frame of its own the common writers have no call for.
-void PutGsmPoweringOn() {
-  fflush(stdout);
-  fwrite(kGsmPoweringOn, 1, sizeof kGsmPoweringOn - 1, stdout);
-  fflush(stdout);
-}
-
 std::string SimStatus(const std::vector<std::string>& response) {
   for (const std::string& line : response)
     if (StartsWith(line, "+CPIN:")) {
@@ -122,7 +113,7 @@ void ModemSession::StartStepDone(const Command& done, bool ok, const std::string
     case Outcome::kSimStatus:
       return OnSimStatus(done, ok, result, now);
     case Outcome::kRadio:
-      if (ok || ErrorNumber(result) == kPinRequired) PutGsmPoweringOn();
+      if (ok || ErrorNumber(result) == kPinRequired) WriteGsmFrame("poweringon");
       break;
     case Outcome::kStorage:
       if (ok) storage_ = "SM";

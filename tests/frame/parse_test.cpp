@@ -358,4 +358,11 @@ TEST(WriteFrames, WhatIsWrittenReadsBackAsTheSameRecord) {
   EXPECT_EQ(lines, "");
 }
 
+TEST(ValidNumber, TakesOnlyWhatCanBeDialledAndCarriesNoCommand) {
+  for (const char* good : {"+32111222333", "0471", "*#06#", "+12345678901234567890"})
+    EXPECT_TRUE(ValidNumber(good)) << good;
+  for (const char* bad : {"", "+", "+32;H", "32\"", "0471 22", "123456789012345678901", "++32"})
+    EXPECT_FALSE(ValidNumber(bad)) << bad;
+}
+
 }  // namespace

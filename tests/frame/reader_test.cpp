@@ -11,9 +11,11 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "capture.h"
 #include "frame.h"
+#include "frame_input.h"
 #include "frame_test_util.h"
 
 namespace {
@@ -194,6 +196,17 @@ TEST(InputMode, LeavesANonTerminalAlone) {
   p.Write(Frame({"gsm", "poweron"}));
   ASSERT_EQ(ReadFrameWithin(0, kWait), 0);
   EXPECT_EQ(NewFrame, Frame({"gsm", "poweron"}));
+}
+
+TEST(FrameAssembler, GathersFramesFromPiecesAndDropsOverlongOnes) {
+  FrameAssembler frames;
+  EXPECT_TRUE(frames.Feed("\x02\x1f" "call\x1fst").empty());
+  EXPECT_EQ(frames.Feed("op\x1f+1\x1f\x03\x02\x1fsms"),
+            (std::vector<std::string>{"\x02\x1f" "call\x1fstop\x1f+1\x1f\x03"}));
+  std::string long_body(600, 'x');
+  EXPECT_TRUE(frames.Feed(std::string("\x1f") + long_body + "\x1f\x03").empty());
+  EXPECT_EQ(frames.Feed(std::string("\x02\x1f" "call\x1fstop\x1f") + '\0' + "+2\x1f\x03"),
+            (std::vector<std::string>{"\x02\x1f" "call\x1fstop\x1f+2\x1f\x03"}));
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "at_text.h"
-#include "frame_input.h"
 #include "pin_file.h"
 
 namespace {
@@ -92,26 +91,11 @@ TEST(Messages, PduHeadersPairWithTheHexLineAfterThem) {
   EXPECT_FALSE(ParseListedCall("+CLCC: 1,0"));
 }
 
-TEST(Requests, NumbersAndBodiesCannotCarryCommands) {
-  for (const char* good : {"+32111222333", "0471", "*#06#", "+12345678901234567890"})
-    EXPECT_TRUE(ValidNumber(good)) << good;
-  for (const char* bad : {"", "+", "+32;H", "32\"", "0471 22", "123456789012345678901", "++32"})
-    EXPECT_FALSE(ValidNumber(bad)) << bad;
+TEST(Requests, EmergencyNumbersAndBodiesCannotCarryCommands) {
   EXPECT_TRUE(IsEmergencyNumber("112"));
   EXPECT_FALSE(IsEmergencyNumber("+112"));
 
   EXPECT_EQ(WithoutControls("a\rb\x1a" "c\x1b" "d\n\x02\x1f\x03\x7f\x85\xe9"), "a?b?c?d\n?????\xe9");
-}
-
-TEST(FrameAssembler, GathersFramesFromPiecesAndDropsOverlongOnes) {
-  FrameAssembler frames;
-  EXPECT_TRUE(frames.Feed("\x02\x1f" "call\x1fst").empty());
-  EXPECT_EQ(frames.Feed("op\x1f+1\x1f\x03\x02\x1fsms"),
-            (std::vector<std::string>{"\x02\x1f" "call\x1fstop\x1f+1\x1f\x03"}));
-  std::string long_body(600, 'x');
-  EXPECT_TRUE(frames.Feed(std::string("\x1f") + long_body + "\x1f\x03").empty());
-  EXPECT_EQ(frames.Feed(std::string("\x02\x1f" "call\x1fstop\x1f") + '\0' + "+2\x1f\x03"),
-            (std::vector<std::string>{"\x02\x1f" "call\x1fstop\x1f+2\x1f\x03"}));
 }
 
 TEST(PinFile, OnlyAnOwnersFileWithDigitsGivesAPin) {

@@ -1,5 +1,5 @@
-// Frames from standard input, gathered without blocking: the bridge reads
-// whatever poll says is there, and a frame may arrive in several pieces.
+// Frames from a descriptor read without blocking: a poll loop reads
+// whatever is there, and a frame may arrive in several pieces.
 #pragma once
 
 #include <string>
