@@ -34,8 +34,6 @@ AcceptRejectTouch ClassifyAcceptRejectTouch(int x, int y) {
 }
 
 const char* CallerLabel(const char* number, char label[kCallerLabelSize]) {
-  int slot = FindContactByNumber(number);
-  const char* caller = slot >= 0 ? Contacts.Names[slot] : number;
-  std::snprintf(label, kCallerLabelSize, "%s", caller);
+  std::snprintf(label, kCallerLabelSize, "%s", ContactName(number));
   return label;
 }

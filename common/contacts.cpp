@@ -62,3 +62,8 @@ int FindContactByNumber(const char* number) {
   }
   return best_slot;
 }
+
+const char* ContactName(const char* number) {
+  int slot = FindContactByNumber(number);
+  return slot >= 0 ? Contacts.Names[slot] : number;
+}

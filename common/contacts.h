@@ -16,3 +16,6 @@ void FillContactBook();
 // Slot of the contact whose number best holds the last nine characters of
 // number, or -1.
 int FindContactByNumber(const char* number);
+// How a caller or sender is shown: the contact's name for the number, or
+// the number itself.
+const char* ContactName(const char* number);

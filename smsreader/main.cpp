@@ -2,11 +2,11 @@
 // keeps the message store; every message to be shown gets a window in a
 // child process of its own, with "Close", "Reply" and "Delete".
 #include <X11/Xlib.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +18,12 @@
 #include "multitap.h"
 #include "program.h"
 #include "screen.h"
+
+// The message directory: "" for gta02/messages in the home of the user
+// running the reader (the installed program), else the directory itself.
+#ifndef TEXT_MESSAGE_DIR
+#error "TEXT_MESSAGE_DIR is set by smsreader_program() in smsreader/CMakeLists.txt"
+#endif
 
 namespace {
 
@@ -111,6 +117,12 @@ int ShowTextMessage(const TextMessage& message) {
   return 0;
 }
 
+// The current time as ctime text (with its line end) on standard error.
+void LogCurrentTime() {
+  time_t now = time(nullptr);
+  fputs(ctime(&now), stderr);
+}
+
 // Once the input has ended no frame can come any more. The windows stay and
 // still write their frames; the parent has nothing left to do.
 [[noreturn]] void EndOfInput() {
@@ -153,11 +165,11 @@ int main() {
   IgnoreBrokenPipe();
   if (atexit(RestoreInputMode) != 0) fputs("Cleanup function not registered\n", stderr);
   UsePhoneFont(kFontPattern40);
-  signal(SIGCHLD, SIG_IGN);
   LogCurrentTime();
+  SetLogStamp(LogCurrentTime);
   SetInputMode();
   FillContactBook();
-  if (!PrepareMessageDirectory()) exit(1);
+  if (!PrepareMessageDirectory(TEXT_MESSAGE_DIR)) exit(1);
   ImportTextMessageFile();
   for (;;) {
     HandleTextMessageFrame();

@@ -12,28 +12,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
 #include "contacts.h"
 #include "program.h"
 
-// A test build keeps its messages in a directory of its own.
-#ifdef TEXT_MESSAGE_DIR
-std::string TextMessageDirName = TEXT_MESSAGE_DIR;
-#else
-std::string TextMessageDirName;
-#endif
 TextMessage TextMessageTable[kTextMessageSlots];
 
 namespace {
+
+std::string TextMessageDirName;
+
+void NoStamp() {}
+void (*LogStamp)() = NoStamp;
 
 // Files other than TextMessage_n that message n was imported from: a
 // delete removes them too, or the message would come back at the next
 // start, and a save of a newer message n removes them as stale.
 std::vector<std::string> ImportedFrom[kTextMessageSlots];
-
-constexpr char kDelimiters[] = {STX, US, ETX, '\0'};
 
 std::string TextMessageFilePath(int n) {
   return TextMessageDirName + "/TextMessage_" + std::to_string(n);
@@ -93,7 +89,7 @@ void TakeImported(const TextMessage& message, const char* path) {
 void ImportFile(const char* path) {
   int fd = open(path, O_RDONLY | O_NONBLOCK);
   if (fd < 0) {
-    LogCurrentTime();
+    LogStamp();
     fputs(path, stderr);
     perror("201110231404 reading TextMessageFile failed\n");
     exit(1);
@@ -101,7 +97,7 @@ void ImportFile(const char* path) {
   bool got_frame = IsRegularFile(fd, path) && ReadFrame(fd) == 0;
   if (close(fd) != 0) perror("20111026 ImportTextMessageFile closing message file failed\n");
   if (got_frame) TakeImported(SplitTextMessageFrame(NewFrame), path);
-  LogCurrentTime();
+  LogStamp();
   fprintf(stderr, "TextMessageFile is %s\n", path);
 }
 
@@ -116,20 +112,6 @@ void LogNewMessage(const TextMessage& m) {
           m.TextAction->c_str(), static_cast<int>(m.TextMessageNr), m.PhoneNumber->c_str(),
           ContactName(m.PhoneNumber->c_str()), m.TextMessageDate->c_str(),
           m.TextMessageTime->c_str(), m.TextMessageBody->c_str());
-}
-
-// The bytes of a message file: the record as one sms frame.
-std::string TextMessageFileBytes(const TextMessage& m) {
-  std::string bytes(1, STX);
-  for (const std::string& field :
-       {std::string("sms"), *m.TextAction, *m.PhoneNumber, std::to_string(m.TextMessageNr),
-        *m.TextMessageDate, *m.TextMessageTime, *m.TextMessageBody}) {
-    bytes += US;
-    bytes += field;
-  }
-  bytes += US;
-  bytes += ETX;
-  return bytes;
 }
 
 // Writes all of bytes and syncs them; 0, or the errno of the failed step.
@@ -147,7 +129,7 @@ int ReplaceMessageFile(int dir, int n, const std::string& bytes) {
   std::string path = TextMessageFilePath(n), temporary = TemporaryPath(n);
   int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
   if (fd < 0) {
-    LogCurrentTime();
+    LogStamp();
     fputs(path.c_str(), stderr);
     perror("201110261220 opening TextMessageFile failed\n");
     return -1;
@@ -170,7 +152,7 @@ bool WriteMessageFile(int n, const std::string& bytes) {
   int error = ReplaceMessageFile(dir, n, bytes);
   close(dir);
   if (error > 0) {
-    LogCurrentTime();
+    LogStamp();
     errno = error;
     perror("201110261236 TextMessageFile cant be saved (disk full?)\n");
     fputs(TextMessageFilePath(n).c_str(), stderr);
@@ -183,9 +165,8 @@ bool WriteMessageFile(int n, const std::string& bytes) {
 bool RemoveFile(const std::string& path) {
   if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
   int error = errno;
-  time_t now = time(nullptr);
-  fprintf(stderr, "%s ", ctime(&now));
-  fprintf(stderr, "%s\n", path.c_str());
+  LogStamp();
+  fprintf(stderr, " %s\n", path.c_str());
   errno = error;
   perror("2011112161220 deleting TextMessageFile failed\n");
   return false;
@@ -217,7 +198,7 @@ bool FreeFileName(int n) {
                 path.c_str(), m);
         return false;
       }
-      if (!WriteMessageFile(m, TextMessageFileBytes(held))) return false;
+      if (!WriteMessageFile(m, SmsFrameBytes(held))) return false;
     }
     std::erase(files, path);
   }
@@ -226,7 +207,8 @@ bool FreeFileName(int n) {
 
 }  // namespace
 
-bool PrepareMessageDirectory() {
+bool PrepareMessageDirectory(const std::string& dir) {
+  TextMessageDirName = dir;
   if (TextMessageDirName.empty()) {
     const char* home = HomeDirectory();
     if (home == nullptr) {
@@ -239,34 +221,20 @@ bool PrepareMessageDirectory() {
   return MakeMissingDirectory(TextMessageDirName);
 }
 
-void LogCurrentTime() {
-  time_t now = time(nullptr);
-  fputs(ctime(&now), stderr);
-}
-
-const char* ContactName(const char* number) {
-  int slot = FindContactByNumber(number);
-  return slot >= 0 ? Contacts.Names[slot] : number;
-}
+void SetLogStamp(void (*stamp)()) { LogStamp = stamp; }
 
 bool TextMessageNrInTable(int32_t n) {
-  if (n >= 0 && n < kTextMessageSlots) return true;
+  if (MessageNrInRange(n)) return true;
   fprintf(stderr, "201212091500 message number %i is outside 0 to 98, ignored\n",
           static_cast<int>(n));
   return false;
 }
 
 bool TextMessageComplete(const TextMessage& m) {
-  for (const FrameText* field : {&m.TextAction, &m.PhoneNumber, &m.TextMessageDate,
-                                 &m.TextMessageTime, &m.TextMessageBody}) {
-    if (!*field || (*field)->empty() ||
-        (*field)->find_first_of(kDelimiters) != std::string::npos) {
-      fprintf(stderr, "201212091501 message %i has a missing or broken field, ignored\n",
-              static_cast<int>(m.TextMessageNr));
-      return false;
-    }
-  }
-  return true;
+  if (MessageWritable(m)) return true;
+  fprintf(stderr, "201212091501 message %i has a missing or broken field, ignored\n",
+          static_cast<int>(m.TextMessageNr));
+  return false;
 }
 
 int ImportTextMessageFile() {
@@ -303,7 +271,7 @@ bool ReceiveTextMessage(const TextMessage& message) {
 int SaveTextMessageFile(const TextMessage& message) {
   const int n = message.TextMessageNr;
   LogNewMessage(message);
-  if (!FreeFileName(n) || !WriteMessageFile(n, TextMessageFileBytes(message))) {
+  if (!FreeFileName(n) || !WriteMessageFile(n, SmsFrameBytes(message))) {
     // Unannounced, the message is not taken for stored: the same message
     // delivered again is saved again.
     fprintf(stderr, "201212081602 message %i not saved, no new frame\n", n);

@@ -8,16 +8,18 @@
 
 #include "frame.h"
 
-// The directory of the message files: gta02/messages in the user's home,
-// found by PrepareMessageDirectory (a test build fixes another one).
-extern std::string TextMessageDirName;
+// Sets the directory of the message files, "" for gta02/messages in the
+// user's home, and creates it (and gta02 above a home's) for the owner
+// alone when it is missing. False, after a log line, when there is no home
+// to put it in or it cannot be created. The first call of the store.
+bool PrepareMessageDirectory(const std::string& dir);
 
-// Finds the message directory and creates it, and gta02 above it, for the
-// owner alone when it is missing. False, after a log line, when there is
-// no home to put it in or it cannot be created.
-bool PrepareMessageDirectory();
+// The store's lines about a message file that failed, and about each file
+// imported, begin with the reader's time line: stamp writes it (none when
+// not set).
+void SetLogStamp(void (*stamp)());
 
-inline constexpr int kTextMessageSlots = 99;
+inline constexpr int kTextMessageSlots = kLastMessageNr + 1;
 // Slot n holds message n while its TextMessageBody is present.
 extern TextMessage TextMessageTable[kTextMessageSlots];
 
@@ -54,8 +56,3 @@ const TextMessage* LookUpTextMessage(int32_t n);
 bool TextMessageNrInTable(int32_t n);
 // All six fields are there, none empty or holding a frame delimiter.
 bool TextMessageComplete(const TextMessage& message);
-
-// The contact's name for a number, or the number itself.
-const char* ContactName(const char* number);
-// The current time as ctime text (with its line end) on standard error.
-void LogCurrentTime();

@@ -32,7 +32,10 @@ std::map<int, std::string> ImportedBodies() {
 // Works in the scratch directory, whose "messages" the store then uses.
 class StoreTest : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(chdir(scratch.path.c_str()), 0); }
+  void SetUp() override {
+    ASSERT_EQ(chdir(scratch.path.c_str()), 0);
+    ASSERT_TRUE(PrepareMessageDirectory("messages"));
+  }
   void TearDown() override { EXPECT_EQ(chdir("/"), 0); }
   bool Logged(std::string_view text) { return err.Text().find(text) != std::string::npos; }
   ScratchDir scratch;
