@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <functional>
 
 #include "capture.h"
 #include "process.h"
+#include "wait.h"
+
+using namespace std::chrono_literals;
 
 const char kInterruptsPath[] = UNIT_INTERRUPTS;
 
@@ -27,11 +29,6 @@ void RunMenu01() {
 }
 
 namespace {
-
-bool Within20s(const std::function<bool()>& condition) {
-  for (int i = 0; i < 2000 && !condition(); ++i) usleep(10000);
-  return condition();
-}
 
 TEST(ReadInterruptLine, FirstLineHolding50OrNothingAtAll) {
   std::ofstream(kInterruptsPath) << "     CPU0\n150:   4  wifi\n 50:   9  AUX\n";
@@ -63,7 +60,7 @@ TEST(ToggleMenu, FollowsTheTableOfStates) {
     pid_t previous = MenuPid;
     auto ended = [&] { return kill(previous, 0) != 0; };
     if (row.menu_ends_by_itself) {
-      ASSERT_TRUE(kill(previous, SIGKILL) == 0 && Within20s(ended));
+      ASSERT_TRUE(kill(previous, SIGKILL) == 0 && rig::WaitUntil(ended, 20s, 10ms));
     }
     ToggleMenu();
     EXPECT_EQ(MenuWanted, row.wanted_after);
@@ -73,10 +70,10 @@ TEST(ToggleMenu, FollowsTheTableOfStates) {
     if (row.opens_menu)
       EXPECT_TRUE(poll(&started, 1, 20000) == 1 && read(MenuStarts[0], &byte, 1) == 1);
     else
-      EXPECT_TRUE(Within20s(ended)) << "menu not ended";
+      EXPECT_TRUE(rig::WaitUntil(ended, 20s, 10ms)) << "menu not ended";
   }
   // No menu and no empty child is left behind.
-  EXPECT_TRUE(Within20s([] { return rig::CountChildren(getpid()) == 0; }));
+  EXPECT_TRUE(rig::WaitUntil([] { return rig::CountChildren(getpid()) == 0; }, 20s, 10ms));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 
+#include "frame_test_util.h"
 #include "profile.h"
 #include "program_support.h"
 #include "tone.h"
@@ -20,15 +21,11 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using alsarig::PcmMode;
+using frametest::Frame;
 using namespace std::chrono_literals;
 
 constexpr char kNever[] = "201202231406 I never should have gotten here\n";
 
-std::string Frame(std::initializer_list<std::string> fields) {
-  std::string frame = "\x02";
-  for (const std::string& field : fields) frame += "\x1f" + field;
-  return frame + "\x1f\x03";
-}
 std::string SwitchTo(const std::string& profile) { return Frame({"notify", "switchtoprofile", profile}); }
 const std::string kSmsNew = Frame({"sms", "new", "+32112233445", "1", "01-01-1814", "23:59:00", "hi"});
 const std::string kCallNew = Frame({"call", "new", "+32112233445"});
