@@ -8,7 +8,6 @@
 // root-coordinate forms say so in their name. A full-screen phone window has
 // a 2-pixel border, so its inside starts at root (2, 2) and its last two
 // columns and rows lie beyond the screen and cannot be pressed or read.
-
 #pragma once
 
 #include <X11/Xlib.h>
