@@ -1,10 +1,19 @@
 // launcher: the phone's home menu, opened and closed by the AUX button.
+#include <unistd.h>
+
 #include "aux_watch.h"
+#include "menus.h"
 #include "program.h"
 
-const char kInterruptsPath[] = INTERRUPTS_PATH;
+#ifndef INTERRUPTS_PATH
+#error "INTERRUPTS_PATH is set by launcher_program() in launcher/CMakeLists.txt"
+#endif
 
 int main() {
   OpenStandardStreams();
-  AuxWatchLoop();
+  AuxWatch watch(INTERRUPTS_PATH, RunMenu01);
+  for (;;) {
+    if (watch.Pressed()) watch.ToggleMenu();
+    usleep(kAuxPollMicroseconds);
+  }
 }

@@ -14,19 +14,17 @@
 #include "capture.h"
 #include "process.h"
 
-const char kInterruptsPath[] = UNIT_INTERRUPTS;
+namespace {
 
-static int MenuStarts[2];
+int MenuStarts[2];
 
 // The stand-in menu: tells the test it started and shows until it is ended,
 // at the latest with the test.
-void RunMenu01() {
+void StandInMenu() {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   if (write(MenuStarts[1], "m", 1) != 1) _exit(2);
   for (;;) pause();
 }
-
-namespace {
 
 bool Within20s(const std::function<bool()>& condition) {
   for (int i = 0; i < 2000 && !condition(); ++i) usleep(10000);
@@ -34,40 +32,42 @@ bool Within20s(const std::function<bool()>& condition) {
 }
 
 TEST(ReadInterruptLine, FirstLineHolding50OrNothingAtAll) {
-  std::ofstream(kInterruptsPath) << "     CPU0\n150:   4  wifi\n 50:   9  AUX\n";
-  ReadInterruptLine();
-  EXPECT_EQ(InterruptLine, "150:   4  wifi\n");
+  AuxWatch watch(UNIT_INTERRUPTS, StandInMenu);
+  std::ofstream(UNIT_INTERRUPTS) << "     CPU0\n150:   4  wifi\n 50:   9  AUX\n";
+  watch.ReadInterruptLine();
+  EXPECT_EQ(watch.interrupt_line(), "150:   4  wifi\n");
   rig::CapturedFd err(2);
-  std::ofstream(kInterruptsPath) << "     CPU0\n 51:   1  usb\n";
-  ReadInterruptLine();
-  EXPECT_EQ(InterruptLine, "") << "nothing kept from the last reading";
-  ReadInterruptLine();
+  std::ofstream(UNIT_INTERRUPTS) << "     CPU0\n 51:   1  usb\n";
+  watch.ReadInterruptLine();
+  EXPECT_EQ(watch.interrupt_line(), "") << "nothing kept from the last reading";
+  watch.ReadInterruptLine();
   EXPECT_EQ(err.Text(), "201212081100 no line of " UNIT_INTERRUPTS " contains \"50:\"\n");
 }
 
 TEST(ToggleMenu, FollowsTheTableOfStates) {
   signal(SIGCHLD, SIG_IGN);  // as the first press leaves it
   ASSERT_EQ(pipe(MenuStarts), 0);
+  AuxWatch watch(UNIT_INTERRUPTS, StandInMenu);
   struct Row {
     const char* before;
     bool menu_ends_by_itself, opens_menu;
-    int wanted_after;
+    bool next_shows_menu_after;
   };
-  const Row kRows[] = {{"start-up, no menu", false, true, 0},
-                       {"menu alive", false, false, 1},
-                       {"menu closed by the previous press", false, true, 0},
-                       {"menu ended by itself", true, true, 0},
-                       {"menu alive again", false, false, 1}};
+  const Row kRows[] = {{"start-up, no menu", false, true, false},
+                       {"menu alive", false, false, true},
+                       {"menu closed by the previous press", false, true, false},
+                       {"menu ended by itself", true, true, false},
+                       {"menu alive again", false, false, true}};
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.before);
-    pid_t previous = MenuPid;
+    pid_t previous = watch.menu_pid();
     auto ended = [&] { return kill(previous, 0) != 0; };
     if (row.menu_ends_by_itself) {
       ASSERT_TRUE(kill(previous, SIGKILL) == 0 && Within20s(ended));
     }
-    ToggleMenu();
-    EXPECT_EQ(MenuWanted, row.wanted_after);
-    EXPECT_EQ(MenuPid != previous, row.opens_menu);
+    watch.ToggleMenu();
+    EXPECT_EQ(watch.next_child_shows_menu(), row.next_shows_menu_after);
+    EXPECT_EQ(watch.menu_pid() != previous, row.opens_menu);
     pollfd started{MenuStarts[0], POLLIN, 0};
     char byte;
     if (row.opens_menu)
