@@ -25,7 +25,7 @@
 
 namespace {
 
-ProfileState Profiles;
+ProfileState Current;
 pid_t VibratePid = 0;
 pid_t RingTonePid = 0;
 // Every alert child started and not yet found ended: stopping the alerts
@@ -58,7 +58,7 @@ pid_t StartVibrateChild() {
   pid_t pid = ForkReapedChild("Forking failed 201202231346\n", stderr);
   if (pid > 0) return pid;
   signal(SIGTERM, StopVibrating);
-  if (VibratesAt(Profiles.Profile)) {
+  if (VibratesAt(Current.Profile)) {
     VibratorOn();
     sleep(kVibrateSeconds);
     VibratorOff();
@@ -90,7 +90,7 @@ void SleepUntil(const timespec& at) {
 pid_t StartRingToneChild(int index) {
   pid_t pid = ForkReapedChild("Forking failed 201202231356\n", stderr);
   if (pid > 0) return pid;
-  if (!RingsAt(Profiles.Profile)) {
+  if (!RingsAt(Current.Profile)) {
     std::fputs("201202231406 I never should have gotten here\n", stderr);
     std::exit(0);
   }
@@ -152,7 +152,7 @@ void HandleNotifyFrame() {
   NoteInput(result);
   if (result != 0) return;
 
-  FrameEffect effect = ApplyNotifyFrame(Profiles, ClassifyFrame(NewFrame), NewFrame);
+  FrameEffect effect = ApplyNotifyFrame(Current, ClassifyFrame(NewFrame), NewFrame);
   if (effect.stop_alerts) StopAlerts();
   if (effect.ringtone != kNoRingtone) StartAlerts(effect.ringtone);
   if (effect.show_notice) DisplayMessage(kStartUpNotice);
