@@ -28,9 +28,9 @@ NumberChoice NumberChoiceAt(int x, int y) {
 // "Up" is the top row's right button, "Down" the bottom row's.
 ContactsButton ContactsButtonAt(int x, int y) {
   constexpr ContactsButton kTop[] = {kContactsClose, kContactsOk, kContactsUp};
-  constexpr ContactsButton kBottom[] = {kContactsNone, kContactsNone, kContactsDown};
   const ContactsButton top = ButtonRowAt(x, y, kTop, kContactsNone);
-  return top != kContactsNone ? top : ButtonRowAt(x, y, kBottom, kContactsNone, kBottomRowTop);
+  if (top != kContactsNone) return top;
+  return ButtonRowColumn(x, y, kBottomRowTop) == 2 ? kContactsDown : kContactsNone;
 }
 
 void ContactsUp(int count) {
@@ -91,8 +91,9 @@ void DeleteKeypadChar() {
 KeypadButton KeypadButtonAt(int x, int y, char* key) {
   constexpr KeypadButton kTop[] = {kKeypadClose, kKeypadDel, kKeypadOk};
   const KeypadButton top = ButtonRowAt(x, y, kTop, kKeypadNone);
+  if (top != kKeypadNone) return top;
   const int column = TouchColumn(x);
-  if (top != kKeypadNone || column < 0) return top;
+  if (column < 0) return kKeypadNone;
   for (int row = 0; row < 4; ++row) {
     if (InBand(y, kKeyRowTops[row], kKeyRowTops[row + 1])) {
       *key = kKeys[row][column];

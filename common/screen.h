@@ -40,8 +40,8 @@ void RemapPhoneWindow(Window window);
 unsigned long LookupColorPixel(const char* name);
 
 // Baseline start of text line 0 to 4 in the cell of the given column and row.
-inline int LabelX(int column) { return kCellSize * column + 4; }
-inline int LabelY(int row, int line) { return kCellSize * row + 16 + 32 * line; }
+constexpr int LabelX(int column) { return kCellSize * column + 4; }
+constexpr int LabelY(int row, int line) { return kCellSize * row + 16 + 32 * line; }
 
 // Up to 60 labels ended by nullptr, five lines to a cell over cells 0 to 11.
 using LabelList = const char* const*;
@@ -62,8 +62,8 @@ void DrawButtonRowLines(Window window, int top);
 // row's top: the third of the five text lines of a cell unless moved.
 struct ButtonLabels {
   const char* text[3];
-  int x = 4;
-  int y = 80;
+  int x = LabelX(0);
+  int y = LabelY(0, 2);
 };
 // A row of three buttons from y = top: its outline and its labels.
 void DrawButtonRow(Window window, int top, const ButtonLabels& labels);
