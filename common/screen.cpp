@@ -328,8 +328,9 @@ Bool NoteTouchEvent(Display*, XEvent* event, XPointer arg) {
   return False;
 }
 
-}  // namespace
-
+// Waits until a touch wait has an event to take (an Expose of the window,
+// a press) or may have one (the server sent something), or until timeout_ms
+// passed; false on timeout. Flushes the connection first.
 bool AwaitTouchEvent(Window window, int timeout_ms) {
   // Round trips since the last look may have queued one already; the
   // search also reads what has come and flushes the requests.
@@ -340,6 +341,8 @@ bool AwaitTouchEvent(Window window, int timeout_ms) {
   pollfd connection{ConnectionNumber(PhoneDisplay), POLLIN, 0};
   return poll(&connection, 1, timeout_ms) > 0;
 }
+
+}  // namespace
 
 void ShowWindowFor(Window window, const Redraw& redraw, int seconds) {
   XSelectInput(PhoneDisplay, window, ExposureMask);

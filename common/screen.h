@@ -104,13 +104,9 @@ void WaitForWindowTouch(Window window, const Redraw& redraw);
 // The same in passes, each taking a queued Expose and a queued press; a
 // pass runs whenever the connection brings something.
 void PollForTouch(Window window, const Redraw& redraw);
-// Waits until a touch wait has an event to take (an Expose of the window,
-// a press) or may have one (the server sent something), or until timeout_ms
-// passed; false on timeout. Flushes the connection first.
-inline constexpr int kWaitForEver = -1;
-bool AwaitTouchEvent(Window window, int timeout_ms);
 // PollForTouch that gives up once timeout_ms (kWaitForEver: never) passed
 // without a press, or when a signal cuts the wait short: true on a press.
+inline constexpr int kWaitForEver = -1;
 bool PollForTouchWithin(Window window, const Redraw& redraw, int timeout_ms);
 // Draws the window and keeps it on the screen for the given seconds, drawn
 // again whenever it is exposed; takes no touch.
