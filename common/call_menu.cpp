@@ -14,47 +14,40 @@
 namespace {
 
 // The window each routine draws on.
-Window ButtonRowWindow = 0;
+Window CallMenuWindow = 0;
 Window DtmfKeypadWindow = 0;
 
 // The connection of the previous Call Menu window, closed once the next one
 // is up: the menu makes a window per pass, and keeping every connection
 // would run the process out of descriptors and the server out of clients in
 // a long call.
-Display* PreviousButtonRowDisplay = nullptr;
-GC PreviousButtonRowGC = nullptr;
+Display* PreviousCallMenuDisplay = nullptr;
+GC PreviousCallMenuGC = nullptr;
 
-void RetirePreviousButtonRow(Display* display, GC gc) {
-  if (PreviousButtonRowDisplay != nullptr)
-    ClosePhoneDisplay(PreviousButtonRowDisplay, PreviousButtonRowGC);
-  PreviousButtonRowDisplay = display;
-  PreviousButtonRowGC = gc;
+void RetirePreviousCallMenu(Display* display, GC gc) {
+  if (PreviousCallMenuDisplay != nullptr)
+    ClosePhoneDisplay(PreviousCallMenuDisplay, PreviousCallMenuGC);
+  PreviousCallMenuDisplay = display;
+  PreviousCallMenuGC = gc;
 }
 
-}  // namespace
-
-void DrawButtonRow(const char* const labels[kButtonRowSlots]) {
-  const Window w = ButtonRowWindow;
-  DrawButtonRowLines(w, 0);
-  for (int slot = 0; slot < kButtonRowSlots; ++slot) {
-    if (labels[slot] == nullptr) continue;
-    DrawPhoneText(w, LabelX(slot / 5), LabelY(0, slot % 5), labels[slot]);
-  }
+void DrawCallMenu() {
+  DrawButtonRow(CallMenuWindow, 0, CallMenuLabels[0]);
+  DrawButtonLabels(CallMenuWindow, 0, CallMenuLabels[1]);
   XFlush(PhoneDisplay);
 }
 
-int RunButtonRow(const char* title, const char* const labels[kButtonRowSlots]) {
+// One pass of the menu: a fresh window, and the button of its first touch
+// (1 to 3), or 0 for a touch outside the row, which takes the window down.
+int RunCallMenuPass() {
   GC gc;
-  const Window window = CreatePhoneWindow(&gc, title);
+  const Window window = CreatePhoneWindow(&gc, "Call Menu");
   Display* const display = PhoneDisplay;
-  RetirePreviousButtonRow(display, gc);
+  RetirePreviousCallMenu(display, gc);
   if (window == 0) return 0;
-  ButtonRowWindow = window;
-  DrawButtonRow(labels);
-
-  GrabTouch(window);
-  XEvent event;
-  XWindowEvent(display, window, ButtonPressMask, &event);
+  CallMenuWindow = window;
+  DrawCallMenu();
+  WaitForWindowTouch(window, DrawCallMenu);
 
   int x, y;
   if (!ReadTouchPoint(window, &x, &y)) return 1;  // cannot tell where: end the call
@@ -66,6 +59,8 @@ int RunButtonRow(const char* title, const char* const labels[kButtonRowSlots]) {
   return 0;
 }
 
+}  // namespace
+
 void EndCall() {
   WriteCallFrame("stop", "+1234567890");
   exit(0);
@@ -74,7 +69,7 @@ void EndCall() {
 void ShowCallMenu() {
   SelectCallRouting();
   for (;;) {
-    const int button = RunButtonRow("Call Menu", CallMenuLabels);
+    const int button = RunCallMenuPass();
     fputs("201202041943 inner loop\n", stderr);
     switch (button) {
       case 1:
@@ -115,15 +110,7 @@ int ShowDtmfKeypad() {
   DrawDtmfKeypad();
 
   for (;;) {
-    GrabTouch(window);
-    XEvent event;
-    XNextEvent(display, &event);
-    if (event.type == Expose) {
-      DrawDtmfKeypad();
-      XUngrabPointer(display, 0);
-      continue;
-    }
-    if (event.type != ButtonPress) continue;
+    WaitForTouch(window, DrawDtmfKeypad);
     FlashFeedback();
     // Window coordinates: the 2-pixel border puts the window's origin at
     // (2, 2) of the root, and the keys are drawn relative to the window.
