@@ -99,14 +99,13 @@ void ActOnCallFrame(const char* frame) {
   }
 }
 
-// Reads frames until the input ends; an overlong frame is passed over.
-[[noreturn]] void ReadCallFrames() {
-  for (;;) {
-    std::fputs("201201111529 Reading NewFrame \n", stderr);
-    const int result = ReadFrame(0);
-    if (result == -1) EndOfInput();
-    if (result == 0) ActOnCallFrame(NewFrame);
-  }
+// One frame read and acted on; the end of the input ends the program, and
+// an overlong frame is passed over.
+void HandleCallFrame() {
+  std::fputs("201201111529 Reading NewFrame \n", stderr);
+  const int result = ReadFrame(0);
+  if (result == -1) EndOfInput();
+  if (result == 0) ActOnCallFrame(NewFrame);
 }
 
 }  // namespace
@@ -116,5 +115,5 @@ int main() {
   IgnoreBrokenPipe();
   SetInputMode();
   FillContactBook();
-  ReadCallFrames();
+  for (;;) HandleCallFrame();
 }

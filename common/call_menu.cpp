@@ -31,23 +31,29 @@ void RetirePreviousCallMenu(Display* display, GC gc) {
   PreviousCallMenuGC = gc;
 }
 
-void DrawCallMenu() {
-  DrawButtonRow(CallMenuWindow, 0, CallMenuLabels[0]);
-  DrawButtonLabels(CallMenuWindow, 0, CallMenuLabels[1]);
+// The labels of the row being shown, for a redraw after an exposure.
+const ButtonLabels* ShownLabels = nullptr;
+
+// The row's outline with its first line of labels, then the other lines.
+void DrawShownButtonRow() {
+  DrawButtonRow(CallMenuWindow, 0, ShownLabels[0]);
+  for (int line = 1; line < kCallMenuLabelLines; ++line)
+    DrawButtonLabels(CallMenuWindow, 0, ShownLabels[line]);
   XFlush(PhoneDisplay);
 }
 
-// One pass of the menu: a fresh window, and the button of its first touch
-// (1 to 3), or 0 for a touch outside the row, which takes the window down.
-int RunCallMenuPass() {
+}  // namespace
+
+int RunButtonRow(const char* title, const ButtonLabels (&labels)[kCallMenuLabelLines]) {
   GC gc;
-  const Window window = CreatePhoneWindow(&gc, "Call Menu");
+  const Window window = CreatePhoneWindow(&gc, title);
   Display* const display = PhoneDisplay;
   RetirePreviousCallMenu(display, gc);
   if (window == 0) return 0;
   CallMenuWindow = window;
-  DrawCallMenu();
-  WaitForWindowTouch(window, DrawCallMenu);
+  ShownLabels = labels;
+  DrawShownButtonRow();
+  WaitForWindowTouch(window, DrawShownButtonRow);
 
   int x, y;
   if (!ReadTouchPoint(window, &x, &y)) return 1;  // cannot tell where: end the call
@@ -59,8 +65,6 @@ int RunCallMenuPass() {
   return 0;
 }
 
-}  // namespace
-
 void EndCall() {
   WriteCallFrame("stop", "+1234567890");
   exit(0);
@@ -69,7 +73,7 @@ void EndCall() {
 void ShowCallMenu() {
   SelectCallRouting();
   for (;;) {
-    const int button = RunCallMenuPass();
+    const int button = RunButtonRow("Call Menu", CallMenuLabels);
     fputs("201202041943 inner loop\n", stderr);
     switch (button) {
       case 1:

@@ -13,6 +13,11 @@ void DrawDtmfKeypad();
 inline constexpr int kCallMenuLabelLines = 2;
 extern const ButtonLabels CallMenuLabels[kCallMenuLabelLines];
 
+// One pass of the menu: a fresh window under `title`, and the button of its
+// first touch (1 to 3), or 0 for a touch outside the row, which takes the
+// window down.
+int RunButtonRow(const char* title, const ButtonLabels (&labels)[kCallMenuLabelLines]);
+
 // Button 1 to 3 of the row at a window position, or 0 outside the row.
 int ButtonRowButton(int x, int y);
 

@@ -22,12 +22,11 @@ void AuxWatch::SayNoAuxLine() {
   std::fprintf(stderr, "201212081100 no line of %s contains \"50:\"\n", interrupts_path_);
 }
 
-// A child that shows the menu when next_child_shows_menu_ is set and else
-// ends at once.
+// A child that shows the menu when MenuWanted is 1 and else ends at once.
 pid_t AuxWatch::ForkMenuProcess() {
   pid_t pid = ForkReapedChild("Forking failed 201109021816\n", stdout);
   if (pid == 0) {
-    if (next_child_shows_menu_) show_menu_();
+    if (MenuWanted == 1) show_menu_();
     std::exit(0);
   }
   return pid;
@@ -35,7 +34,7 @@ pid_t AuxWatch::ForkMenuProcess() {
 
 // Ended children are reaped by the system, so waitpid fails on them.
 bool AuxWatch::MenuAlive() const {
-  return menu_pid_ > 0 && waitpid(menu_pid_, nullptr, WNOHANG) == 0;
+  return MenuPid > 0 && waitpid(MenuPid, nullptr, WNOHANG) == 0;
 }
 
 void AuxWatch::ReadInterruptLine() {
@@ -45,45 +44,45 @@ void AuxWatch::ReadInterruptLine() {
     std::fflush(stdout);
     std::exit(1);
   }
-  interrupt_line_.clear();
+  InterruptLine.clear();
   char* line = nullptr;
   size_t size = 0;
   while (getline(&line, &size, file) != -1) {
     if (std::strstr(line, "50:") != nullptr) {
-      interrupt_line_ = line;
+      InterruptLine = line;
       break;
     }
   }
   std::free(line);
   std::fclose(file);
-  if (interrupt_line_.empty()) SayNoAuxLine();
+  if (InterruptLine.empty()) SayNoAuxLine();
 }
 
-bool AuxWatch::Pressed() {
+int AuxWatch::CheckAuxButton() {
   ReadInterruptLine();
-  if (interrupt_line_ == line_at_last_press_) return false;
+  if (InterruptLine == LastInterruptLine) return 0;
   signal(SIGCHLD, SIG_IGN);
   FlashFeedback();
   usleep(kAuxPollMicroseconds);
   ReadInterruptLine();
-  line_at_last_press_ = interrupt_line_;
-  return true;
+  LastInterruptLine = InterruptLine;
+  return 1;
 }
 
-// With next_child_shows_menu_ false a menu was opened by the last press: an
+// With MenuWanted 0 a menu was opened by the last press: an
 // empty child, then the menu ends, or, when it has ended by itself
 // meanwhile, a new one opens. Only a child showing the menu becomes
-// menu_pid_; an empty child that has not quite ended yet would otherwise
+// MenuPid; an empty child that has not quite ended yet would otherwise
 // shield the menu from SIGTERM.
 void AuxWatch::ToggleMenu() {
-  if (!next_child_shows_menu_) {
+  if (MenuWanted == 0) {
     ForkMenuProcess();
-    next_child_shows_menu_ = true;
+    MenuWanted = 1;
     if (MenuAlive()) {
-      kill(menu_pid_, SIGTERM);
+      kill(MenuPid, SIGTERM);
       return;
     }
   }
-  menu_pid_ = ForkMenuProcess();
-  next_child_shows_menu_ = false;
+  MenuPid = ForkMenuProcess();
+  MenuWanted = 0;
 }

@@ -17,10 +17,10 @@ class AuxWatch {
   // process runs before it ends.
   AuxWatch(const char* interrupts_path, void (*show_menu)());
 
-  // True when the line moved since the last press: flashes, then takes the
+  // 1 when the line moved since the last press: flashes, then takes the
   // line again half a second later, so that release and bounces of the same
-  // press do not count again.
-  bool Pressed();
+  // press do not count again. 0 otherwise.
+  int CheckAuxButton();
   // Reads the line of interrupt 50; a file that cannot be opened ends the
   // process with status 1.
   void ReadInterruptLine();
@@ -30,12 +30,14 @@ class AuxWatch {
 
   // The first line of the file containing "50:", newline included; empty
   // when no line contains it.
-  const std::string& interrupt_line() const { return interrupt_line_; }
-  // True when the next child forked shows the menu, false when it ends at
-  // once.
-  bool next_child_shows_menu() const { return next_child_shows_menu_; }
+  std::string InterruptLine;
+  // InterruptLine as it was after the last press; empty at start, so the
+  // first poll counts as a press and opens the menu.
+  std::string LastInterruptLine;
+  // 1 when the next child forked shows the menu, 0 when it ends at once.
+  int MenuWanted = 1;
   // The process showing the menu, -1 before the first.
-  pid_t menu_pid() const { return menu_pid_; }
+  pid_t MenuPid = -1;
 
  private:
   void SayNoAuxLine();
@@ -44,11 +46,5 @@ class AuxWatch {
 
   const char* interrupts_path_;
   void (*show_menu_)();
-  std::string interrupt_line_;
-  // interrupt_line_ as it was after the last press; empty at start, so the
-  // first poll counts as a press and opens the menu.
-  std::string line_at_last_press_;
-  bool next_child_shows_menu_ = true;
-  pid_t menu_pid_ = -1;
   bool said_no_aux_line_ = false;
 };

@@ -9,11 +9,21 @@
 #error "INTERRUPTS_PATH is set by launcher_program() in launcher/CMakeLists.txt"
 #endif
 
+namespace {
+
+// The launcher's whole program: every press toggles the menu; the file is
+// polled every half second.
+[[noreturn]] void AuxWatchLoop(AuxWatch& watch) {
+  for (;;) {
+    if (watch.CheckAuxButton() == 1) watch.ToggleMenu();
+    usleep(kAuxPollMicroseconds);
+  }
+}
+
+}  // namespace
+
 int main() {
   OpenStandardStreams();
   AuxWatch watch(INTERRUPTS_PATH, RunMenu01);
-  for (;;) {
-    if (watch.Pressed()) watch.ToggleMenu();
-    usleep(kAuxPollMicroseconds);
-  }
+  AuxWatchLoop(watch);
 }

@@ -35,11 +35,11 @@ TEST(ReadInterruptLine, FirstLineHolding50OrNothingAtAll) {
   AuxWatch watch(UNIT_INTERRUPTS, StandInMenu);
   std::ofstream(UNIT_INTERRUPTS) << "     CPU0\n150:   4  wifi\n 50:   9  AUX\n";
   watch.ReadInterruptLine();
-  EXPECT_EQ(watch.interrupt_line(), "150:   4  wifi\n");
+  EXPECT_EQ(watch.InterruptLine, "150:   4  wifi\n");
   rig::CapturedFd err(2);
   std::ofstream(UNIT_INTERRUPTS) << "     CPU0\n 51:   1  usb\n";
   watch.ReadInterruptLine();
-  EXPECT_EQ(watch.interrupt_line(), "") << "nothing kept from the last reading";
+  EXPECT_EQ(watch.InterruptLine, "") << "nothing kept from the last reading";
   watch.ReadInterruptLine();
   EXPECT_EQ(err.Text(), "201212081100 no line of " UNIT_INTERRUPTS " contains \"50:\"\n");
 }
@@ -51,23 +51,23 @@ TEST(ToggleMenu, FollowsTheTableOfStates) {
   struct Row {
     const char* before;
     bool menu_ends_by_itself, opens_menu;
-    bool next_shows_menu_after;
+    int menu_wanted_after;
   };
-  const Row kRows[] = {{"start-up, no menu", false, true, false},
-                       {"menu alive", false, false, true},
-                       {"menu closed by the previous press", false, true, false},
-                       {"menu ended by itself", true, true, false},
-                       {"menu alive again", false, false, true}};
+  const Row kRows[] = {{"start-up, no menu", false, true, 0},
+                       {"menu alive", false, false, 1},
+                       {"menu closed by the previous press", false, true, 0},
+                       {"menu ended by itself", true, true, 0},
+                       {"menu alive again", false, false, 1}};
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.before);
-    pid_t previous = watch.menu_pid();
+    pid_t previous = watch.MenuPid;
     auto ended = [&] { return kill(previous, 0) != 0; };
     if (row.menu_ends_by_itself) {
       ASSERT_TRUE(kill(previous, SIGKILL) == 0 && Within20s(ended));
     }
     watch.ToggleMenu();
-    EXPECT_EQ(watch.next_child_shows_menu(), row.next_shows_menu_after);
-    EXPECT_EQ(watch.menu_pid() != previous, row.opens_menu);
+    EXPECT_EQ(watch.MenuWanted, row.menu_wanted_after);
+    EXPECT_EQ(watch.MenuPid != previous, row.opens_menu);
     pollfd started{MenuStarts[0], POLLIN, 0};
     char byte;
     if (row.opens_menu)
