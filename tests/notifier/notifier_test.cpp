@@ -14,6 +14,7 @@
 #include "frame_test_util.h"
 #include "profile.h"
 #include "program_support.h"
+#include "ringtones.h"
 #include "tone.h"
 
 namespace {
@@ -99,7 +100,7 @@ TEST_F(NotifierTest, ProfileOneVibratesOnlyAndCallAcceptEndsTheRinging) {
   ASSERT_TRUE(xrig::WaitFor([&] { return rig::CountChildren(notifier->Pid()) == 0; }))
       << "the call's children end long before the 34-second ringtone";
   EXPECT_EQ(vibrator.Written(), "300030000/700070000") << "stilled by the notifier, then its child";
-  EXPECT_LT(alsa->CaptureBytes().size(), size_t(RingtoneLength[kCallRingtone]));
+  EXPECT_LT(alsa->CaptureBytes().size(), kRingtones[kCallRingtone].size());
   EXPECT_EQ(notifier->Stdout(), "") << "no call stop frame";
 }
 
@@ -118,7 +119,7 @@ TEST_F(NotifierTest, AnAnsweredCallKeepsNoAlertThatCouldHangItUp) {
   ASSERT_TRUE(Send(SwitchTo("3")));  // its handling collects what the children wrote
   ASSERT_TRUE(notifier->WaitFor([&] { return Logged("Reading NewFrame") >= 6; }));
   EXPECT_EQ(notifier->Stdout(), "") << "no call stop frame";
-  EXPECT_LT(alsa->CaptureBytes().size(), size_t(RingtoneLength[kCallRingtone]));
+  EXPECT_LT(alsa->CaptureBytes().size(), kRingtones[kCallRingtone].size());
 }
 
 // A call's end gives back only the profile that a call began with: not the
@@ -176,7 +177,7 @@ TEST_F(NotifierTest, SmsNewAtStartVibratesAndChimesAndTheNamedPipeRestsBetweenWr
   const double seconds = std::chrono::duration<double>(Clock::now() - ended).count();
   EXPECT_LE(Wakeups(notifier->Pid()) - woken, 20 * seconds + 10) << "over " << seconds << " s";
   EXPECT_EQ(Logged("Reading NewFrame"), reads);
-  EXPECT_EQ(alsa->CaptureBytes(), std::vector<unsigned char>(RingtoneSamples[0], RingtoneSamples[0] + 14892));
+  EXPECT_EQ(alsa->CaptureBytes(), std::vector<unsigned char>(kRingtones[0].data(), kRingtones[0].data() + 14892));
   EXPECT_EQ(programs::CodecRoutingState(*alsa), 2);
   ASSERT_TRUE(vibrator.WaitFor("3000/7000"));
   EXPECT_GE(Clock::now() - sent, 5s);
@@ -195,7 +196,7 @@ TEST_F(NotifierLongTest, UnansweredCallIsEndedAfterItsRingtoneWithOrWithoutSound
     ASSERT_TRUE(notifier->WaitForStdout(stop, 90));
     EXPECT_GE(Clock::now() - sent, 34s);
     EXPECT_EQ(notifier->Stdout(), stop);
-    EXPECT_EQ(alsa->CaptureBytes().size(), pcm == PcmMode::kRealTime ? size_t(RingtoneLength[1]) : 0u);
+    EXPECT_EQ(alsa->CaptureBytes().size(), pcm == PcmMode::kRealTime ? kRingtones[1].size() : 0u);
   }
   EXPECT_EQ(Logged("Playback open error: "), 1);
 }
