@@ -46,7 +46,7 @@ fuzz: deps
 	tools/run-fuzzer build-fuzz $(FUZZ_SECONDS)
 
 bench: build
-	build/tests/bench/phonebench --reps $(BENCH_REPS) --idle $(BENCH_IDLE)
+	build/bench/phonebench --reps $(BENCH_REPS) --idle $(BENCH_IDLE)
 
 deps:
 	tools/install-deps

@@ -21,16 +21,9 @@ CallFrameAction ActionForCode(int code) {
 
 AcceptRejectTouch ClassifyAcceptRejectTouch(int x, int y) {
   // Only the top row holds buttons; the caller's line below is no button.
-  switch (TouchCell(x, y)) {
-    case 0:
-      return AcceptRejectTouch::kReject;
-    case 1:
-      return AcceptRejectTouch::kBlank;
-    case 2:
-      return AcceptRejectTouch::kAccept;
-    default:
-      return AcceptRejectTouch::kElsewhere;
-  }
+  constexpr AcceptRejectTouch kButtons[] = {AcceptRejectTouch::kReject, AcceptRejectTouch::kBlank,
+                                            AcceptRejectTouch::kAccept};
+  return ButtonRowAt(x, y, kButtons, AcceptRejectTouch::kElsewhere);
 }
 
 const char* CallerLabel(const char* number, char label[kCallerLabelSize]) {

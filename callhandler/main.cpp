@@ -2,12 +2,10 @@
 // never draws; each call new frame gets an Accept/Reject window in a child of
 // its own, each call accepted frame a child running the call menu.
 #include <X11/Xlib.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "call_logic.h"
@@ -20,24 +18,17 @@
 
 namespace {
 
-// The Accept/Reject child's window and its four labels: "Reject", the blank
-// cell, "Accept", and the caller below the buttons.
+// The Accept/Reject child's window: "Reject", a blank button and "Accept",
+// and the caller below the buttons.
 Window AcceptRejectWindow;
-const char* AcceptRejectLabels[4] = {"Reject", "", "Accept", ""};
-constexpr int kButtonLabelX[3] = {24, 184, 344};
-constexpr int kButtonLabelY = 80;
+const ButtonLabels kAcceptRejectButtons = {{"Reject", "", "Accept"}, 24, 80};
+const char* CallerText = "";
 constexpr int kCallerX = 24;
 constexpr int kCallerY = 240;
 
-// One row of three buttons, open on the right where the border closes it,
-// with the caller's name or number below.
 void DrawAcceptRejectScreen() {
-  DrawButtonRowLines(AcceptRejectWindow, 0);
-  for (int slot = 0; slot < 3; ++slot)
-    if (AcceptRejectLabels[slot][0] != '\0')
-      DrawPhoneText(AcceptRejectWindow, kButtonLabelX[slot], kButtonLabelY,
-                    AcceptRejectLabels[slot]);
-  DrawPhoneText(AcceptRejectWindow, kCallerX, kCallerY, AcceptRejectLabels[3]);
+  DrawButtonRow(AcceptRejectWindow, 0, kAcceptRejectButtons);
+  DrawPhoneText(AcceptRejectWindow, kCallerX, kCallerY, CallerText);
   XFlush(PhoneDisplay);
 }
 
@@ -47,7 +38,7 @@ void DrawAcceptRejectScreen() {
 [[noreturn]] void AcceptRejectCall(const CallFields& call) {
   const char* number = call.PhoneNr.c_str();
   char caller[kCallerLabelSize];
-  AcceptRejectLabels[3] = strdup(CallerLabel(number, caller));
+  CallerText = CallerLabel(number, caller);
 
   GC gc;
   AcceptRejectWindow = CreatePhoneWindow(&gc, "Accept/Reject Call");
@@ -86,30 +77,35 @@ bool InChild(const char* fork_failure) { return ForkReapedChild(fork_failure, st
   std::exit(0);
 }
 
-int HandleCallFrame() {
-  std::fputs("201201111529 Reading NewFrame \n", stderr);
-  int result = ReadFrame(0);
-  if (result == -1) EndOfInput();
-  if (result != 0) return 1;
-
-  switch (ActionForCode(ClassifyFrame(NewFrame))) {
-    case CallFrameAction::kShowAcceptReject: {
-      CallFields call = SplitCallFrame(NewFrame);
+// Acts on one frame: a window for a new call, the call menu for an
+// accepted one, a pause for a started one.
+void ActOnCallFrame(const char* frame) {
+  const CallFrameAction action = ActionForCode(ClassifyFrame(frame));
+  if (action == CallFrameAction::kIgnore) return;
+  // Splitting also reports a frame that carries more fields than a call's.
+  const CallFields call = SplitCallFrame(frame);
+  switch (action) {
+    case CallFrameAction::kShowAcceptReject:
       if (InChild("Forking failed 201201301035\n")) AcceptRejectCall(call);
       break;
-    }
     case CallFrameAction::kStartCallMenu:
-      SplitCallFrame(NewFrame);
       if (InChild("Forking failed 201201311941\n")) ShowCallMenu();
       break;
     case CallFrameAction::kPauseReading:
-      SplitCallFrame(NewFrame);
       sleep(1);
       break;
     case CallFrameAction::kIgnore:
       break;
   }
-  return 1;
+}
+
+// One frame read and acted on; the end of the input ends the program, and
+// an overlong frame is passed over.
+void HandleCallFrame() {
+  std::fputs("201201111529 Reading NewFrame \n", stderr);
+  const int result = ReadFrame(0);
+  if (result == -1) EndOfInput();
+  if (result == 0) ActOnCallFrame(NewFrame);
 }
 
 }  // namespace
@@ -119,6 +115,5 @@ int main() {
   IgnoreBrokenPipe();
   SetInputMode();
   FillContactBook();
-  while (HandleCallFrame()) {
-  }
+  for (;;) HandleCallFrame();
 }

@@ -14,47 +14,46 @@
 namespace {
 
 // The window each routine draws on.
-Window ButtonRowWindow = 0;
+Window CallMenuWindow = 0;
 Window DtmfKeypadWindow = 0;
 
 // The connection of the previous Call Menu window, closed once the next one
 // is up: the menu makes a window per pass, and keeping every connection
 // would run the process out of descriptors and the server out of clients in
 // a long call.
-Display* PreviousButtonRowDisplay = nullptr;
-GC PreviousButtonRowGC = nullptr;
+Display* PreviousCallMenuDisplay = nullptr;
+GC PreviousCallMenuGC = nullptr;
 
-void RetirePreviousButtonRow(Display* display, GC gc) {
-  if (PreviousButtonRowDisplay != nullptr)
-    ClosePhoneDisplay(PreviousButtonRowDisplay, PreviousButtonRowGC);
-  PreviousButtonRowDisplay = display;
-  PreviousButtonRowGC = gc;
+void RetirePreviousCallMenu(Display* display, GC gc) {
+  if (PreviousCallMenuDisplay != nullptr)
+    ClosePhoneDisplay(PreviousCallMenuDisplay, PreviousCallMenuGC);
+  PreviousCallMenuDisplay = display;
+  PreviousCallMenuGC = gc;
+}
+
+// The labels of the row being shown, for a redraw after an exposure.
+const ButtonLabels* ShownLabels = nullptr;
+
+// The row's outline with its first line of labels, then the other lines.
+void DrawShownButtonRow() {
+  DrawButtonRow(CallMenuWindow, 0, ShownLabels[0]);
+  for (int line = 1; line < kCallMenuLabelLines; ++line)
+    DrawButtonLabels(CallMenuWindow, 0, ShownLabels[line]);
+  XFlush(PhoneDisplay);
 }
 
 }  // namespace
 
-void DrawButtonRow(const char* const labels[kButtonRowSlots]) {
-  const Window w = ButtonRowWindow;
-  DrawButtonRowLines(w, 0);
-  for (int slot = 0; slot < kButtonRowSlots; ++slot) {
-    if (labels[slot] == nullptr) continue;
-    DrawPhoneText(w, LabelX(slot / 5), LabelY(0, slot % 5), labels[slot]);
-  }
-  XFlush(PhoneDisplay);
-}
-
-int RunButtonRow(const char* title, const char* const labels[kButtonRowSlots]) {
+int RunButtonRow(const char* title, const ButtonLabels (&labels)[kCallMenuLabelLines]) {
   GC gc;
   const Window window = CreatePhoneWindow(&gc, title);
   Display* const display = PhoneDisplay;
-  RetirePreviousButtonRow(display, gc);
+  RetirePreviousCallMenu(display, gc);
   if (window == 0) return 0;
-  ButtonRowWindow = window;
-  DrawButtonRow(labels);
-
-  GrabTouch(window);
-  XEvent event;
-  XWindowEvent(display, window, ButtonPressMask, &event);
+  CallMenuWindow = window;
+  ShownLabels = labels;
+  DrawShownButtonRow();
+  WaitForWindowTouch(window, DrawShownButtonRow);
 
   int x, y;
   if (!ReadTouchPoint(window, &x, &y)) return 1;  // cannot tell where: end the call
@@ -115,15 +114,7 @@ int ShowDtmfKeypad() {
   DrawDtmfKeypad();
 
   for (;;) {
-    GrabTouch(window);
-    XEvent event;
-    XNextEvent(display, &event);
-    if (event.type == Expose) {
-      DrawDtmfKeypad();
-      XUngrabPointer(display, 0);
-      continue;
-    }
-    if (event.type != ButtonPress) continue;
+    WaitForTouch(window, DrawDtmfKeypad);
     FlashFeedback();
     // Window coordinates: the 2-pixel border puts the window's origin at
     // (2, 2) of the root, and the keys are drawn relative to the window.

@@ -2,17 +2,21 @@
 // the DTMF keypad.
 #pragma once
 
-inline constexpr int kButtonRowSlots = 15;
+#include "screen.h"
 
 [[noreturn]] void ShowCallMenu();
-int RunButtonRow(const char* title, const char* const labels[kButtonRowSlots]);
-void DrawButtonRow(const char* const labels[kButtonRowSlots]);
 [[noreturn]] void EndCall();
 int ShowDtmfKeypad();
 void DrawDtmfKeypad();
 
-// The Call Menu's labels, five lines per button from left to right.
-extern const char* const CallMenuLabels[kButtonRowSlots];
+// The Call Menu's labels: each button named on lines 1 and 3 of its cell.
+inline constexpr int kCallMenuLabelLines = 2;
+extern const ButtonLabels CallMenuLabels[kCallMenuLabelLines];
+
+// One pass of the menu: a fresh window under `title`, and the button of its
+// first touch (1 to 3), or 0 for a touch outside the row, which takes the
+// window down.
+int RunButtonRow(const char* title, const ButtonLabels (&labels)[kCallMenuLabelLines]);
 
 // Button 1 to 3 of the row at a window position, or 0 outside the row.
 int ButtonRowButton(int x, int y);

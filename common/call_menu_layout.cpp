@@ -4,15 +4,13 @@
 
 #include "screen.h"
 
-const char* const CallMenuLabels[kButtonRowSlots] = {
-    "", "End",     "", "Call",   "",  //
-    "", "Speaker", "", "Phone",  "",  //
-    "", "Show",    "", "KeyPad", "",
+const ButtonLabels CallMenuLabels[kCallMenuLabelLines] = {
+    {{"End", "Speaker", "Show"}, LabelX(0), LabelY(0, 1)},
+    {{"Call", "Phone", "KeyPad"}, LabelX(0), LabelY(0, 3)},
 };
 
 int ButtonRowButton(int x, int y) {
-  if (!InBand(y, 0, kCellSize)) return 0;
-  return TouchColumn(x) + 1;  // TouchColumn gives -1 outside, hence 0
+  return ButtonRowColumn(x, y) + 1;  // -1 outside the row, hence 0
 }
 
 namespace {

@@ -47,13 +47,9 @@ void RedrawKeypad(Window window) {
   DrawKeypad(window);
 }
 
-// Takes a queued press, if any, and acts on the touched cell; *typed tells
-// whether the cell types characters.
-KeypadAction HandlePress(Window window, bool* typed) {
-  XEvent event;
-  if (!XCheckTypedEvent(PhoneDisplay, ButtonPress, &event))
-    return KeypadAction::kNothing;
-  XUngrabPointer(PhoneDisplay, CurrentTime);
+// Acts on the cell under the press just taken; *typed tells whether the
+// cell types characters.
+KeypadAction ActOnPress(Window window, bool* typed) {
   int x = 0, y = 0;
   if (!ReadTouchPoint(window, &x, &y)) return KeypadAction::kClose;
   const int cell = TouchCell(x, y);
@@ -68,15 +64,19 @@ const char* GetTextMessageBody(Window window) {
   Grey = LookupColorPixel("grey");
   Black = LookupColorPixel("black");
   DrawKeypad(window);
+  const Redraw draw = [window] { DrawKeypad(window); };
   // When the last typed character was taken: its pause counts from here.
   int64_t pause_start = 0;
   for (;;) {
-    GrabTouch(window);
-    XEvent event;
-    if (XCheckWindowEvent(PhoneDisplay, window, ExposureMask, &event))
-      DrawKeypad(window);
+    // Between the passes of a pause, and for as long as nothing is
+    // pending, only a touch or an exposure wakes the keypad.
+    if (!PollForTouchWithin(window, draw, MultitapWaitMs(Keypad, MonotonicMs(), pause_start))) {
+      if (MultitapWaitMs(Keypad, MonotonicMs(), pause_start) == 0 && TickMultitap(Keypad))
+        RedrawKeypad(window);
+      continue;
+    }
     bool typed = false;
-    switch (HandlePress(window, &typed)) {
+    switch (ActOnPress(window, &typed)) {
       case KeypadAction::kClose:
         return nullptr;
       case KeypadAction::kSend:
@@ -88,10 +88,5 @@ const char* GetTextMessageBody(Window window) {
         break;
     }
     if (typed) pause_start = MonotonicMs();
-    // Between the passes of a pause, and for as long as nothing is
-    // pending, only a touch or an exposure wakes the keypad.
-    if (AwaitTouchEvent(window, MultitapWaitMs(Keypad, MonotonicMs(), pause_start))) continue;
-    if (MultitapWaitMs(Keypad, MonotonicMs(), pause_start) == 0 && TickMultitap(Keypad))
-      RedrawKeypad(window);
   }
 }

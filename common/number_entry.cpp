@@ -24,7 +24,7 @@ void DrawContacts(Window window) {
   FillContactLabels(slots);
   XClearWindow(PhoneDisplay, window);
   DrawButtonRowLines(window, 0);
-  DrawButtonRowLines(window, 480);
+  DrawButtonRowLines(window, kScreenHeight - kCellSize);
   for (int slot = 0; slot < kContactLabelSlots; ++slot) {
     if (slots[slot] == nullptr) continue;
     int x, y;
@@ -38,13 +38,11 @@ void DrawContacts(Window window) {
 void DrawKeypad(Window window) {
   static const char* const kKeyLabels[4][3] = {
       {"1", "2", "3"}, {"4", "5", "6"}, {"7", "8", "9"}, {"*", "0", "#"}};
+  static const ButtonLabels kTopRow = {{"Close", "Del", "OK"}};
   XClearWindow(PhoneDisplay, window);
-  DrawButtonRowLines(window, 0);
+  DrawButtonRow(window, 0, kTopRow);
   for (int y = 200; y <= kScreenHeight; y += 110) DrawPhoneLine(window, 0, y, kScreenWidth, y);
   for (int x = 0; x < kScreenWidth; x += kCellSize) DrawPhoneLine(window, x, 200, x, kScreenHeight);
-  DrawPhoneText(window, LabelX(0), 80, "Close");
-  DrawPhoneText(window, LabelX(1), 80, "Del");
-  DrawPhoneText(window, LabelX(2), 80, "OK");
   for (int row = 0; row < 4; ++row)
     for (int column = 0; column < 3; ++column)
       DrawPhoneText(window, LabelX(column), 255 + 110 * row, kKeyLabels[row][column]);

@@ -12,7 +12,7 @@ namespace {
 
 int KeypadPosition = 0;
 
-bool InTopRow(int y) { return InBand(y, 0, kCellSize); }
+constexpr int kBottomRowTop = kScreenHeight - kCellSize;
 
 // Rows of keys under the number band: 200-310, 310-420, 420-530, 530-640.
 constexpr int kKeyRowTops[] = {200, 310, 420, 530, 640};
@@ -21,25 +21,16 @@ constexpr char kKeys[4][4] = {"123", "456", "789", "*0#"};
 }  // namespace
 
 NumberChoice NumberChoiceAt(int x, int y) {
-  if (!InTopRow(y)) return kChooseNothing;
-  switch (TouchColumn(x)) {
-    case 1:
-      return kChooseContacts;
-    case 2:
-      return kChooseKeypad;
-    default:
-      return kChooseNothing;
-  }
+  constexpr NumberChoice kButtons[] = {kChooseNothing, kChooseContacts, kChooseKeypad};
+  return ButtonRowAt(x, y, kButtons, kChooseNothing);
 }
 
+// "Up" is the top row's right button, "Down" the bottom row's.
 ContactsButton ContactsButtonAt(int x, int y) {
-  int column = TouchColumn(x);
-  if (InTopRow(y)) {
-    constexpr ContactsButton top[] = {kContactsClose, kContactsOk, kContactsUp};
-    return column < 0 ? kContactsNone : top[column];
-  }
-  if (column == 2 && InBand(y, 480, 640)) return kContactsDown;
-  return kContactsNone;
+  constexpr ContactsButton kTop[] = {kContactsClose, kContactsOk, kContactsUp};
+  const ContactsButton top = ButtonRowAt(x, y, kTop, kContactsNone);
+  if (top != kContactsNone) return top;
+  return ButtonRowColumn(x, y, kBottomRowTop) == 2 ? kContactsDown : kContactsNone;
 }
 
 void ContactsUp(int count) {
@@ -98,12 +89,11 @@ void DeleteKeypadChar() {
 }
 
 KeypadButton KeypadButtonAt(int x, int y, char* key) {
-  int column = TouchColumn(x);
+  constexpr KeypadButton kTop[] = {kKeypadClose, kKeypadDel, kKeypadOk};
+  const KeypadButton top = ButtonRowAt(x, y, kTop, kKeypadNone);
+  if (top != kKeypadNone) return top;
+  const int column = TouchColumn(x);
   if (column < 0) return kKeypadNone;
-  if (InTopRow(y)) {
-    constexpr KeypadButton top[] = {kKeypadClose, kKeypadDel, kKeypadOk};
-    return top[column];
-  }
   for (int row = 0; row < 4; ++row) {
     if (InBand(y, kKeyRowTops[row], kKeyRowTops[row + 1])) {
       *key = kKeys[row][column];

@@ -1,15 +1,15 @@
-// Ringtone playback; kept apart from the tones so that programs that only
-// play DTMF tones need not define the ringtone samples.
+// Ringtone playback: the ringtone routing, then the samples through the
+// player the tones share.
 #include <cstdio>
 
 #include "routing.h"
 #include "tone.h"
 
-int PlayRingtone(int index) {
-  static constexpr PcmPlayback kRingtone = {8000, 800000,
+int PlayRingtone(int number, std::span<const unsigned char> samples) {
+  static constexpr PcmPlayback kRingtone = {kRingtoneSampleRate, kRingtoneLatencyUs,
                                             "201202181646 snd_pcm_writei failed: %s\n",
                                             "201202181647 Short write (expected %li, wrote %li)\n"};
-  std::fprintf(stderr, "201202251241 playing ringtone %i\n", index);
+  std::fprintf(stderr, "201202251241 playing ringtone %i\n", number);
   SelectRingtoneRouting();
-  return PlayPcmSamples(RingtoneSamples[index], RingtoneLength[index], kRingtone);
+  return PlayPcmSamples(samples.data(), static_cast<long>(samples.size()), kRingtone);
 }

@@ -124,37 +124,28 @@ snd_mixer_elem_t* UsableElement(int index, SlotKind kind) {
   return elem && HasKind(elem, kind) ? elem : nullptr;
 }
 
+// One simple-mixer getter, whatever type it reads, as an int slot value.
+template <typename Read>
+int GetAsInt(int (*get)(snd_mixer_elem_t*, snd_mixer_selem_channel_id_t, Read*),
+             snd_mixer_elem_t* elem, snd_mixer_selem_channel_id_t channel, int* value) {
+  Read read{};
+  const int err = get(elem, channel, &read);
+  *value = static_cast<int>(read);
+  return err;
+}
+
 int ReadSlot(int element, SlotKind kind, snd_mixer_selem_channel_id_t channel, int* value) {
   *value = 0;
   snd_mixer_elem_t* elem = UsableElement(element, kind);
   if (!elem) return -EINVAL;
-  long volume = 0;
-  int on = 0;
-  unsigned item = 0;
-  int err = -EINVAL;
   switch (kind) {
-    case kPlaybackVolume:
-      err = snd_mixer_selem_get_playback_volume(elem, channel, &volume);
-      *value = static_cast<int>(volume);
-      break;
-    case kCaptureVolume:
-      err = snd_mixer_selem_get_capture_volume(elem, channel, &volume);
-      *value = static_cast<int>(volume);
-      break;
-    case kPlaybackSwitch:
-      err = snd_mixer_selem_get_playback_switch(elem, channel, &on);
-      *value = on;
-      break;
-    case kCaptureSwitch:
-      err = snd_mixer_selem_get_capture_switch(elem, channel, &on);
-      *value = on;
-      break;
-    case kEnumItem:
-      err = snd_mixer_selem_get_enum_item(elem, channel, &item);
-      *value = static_cast<int>(item);
-      break;
+    case kPlaybackVolume: return GetAsInt(snd_mixer_selem_get_playback_volume, elem, channel, value);
+    case kCaptureVolume: return GetAsInt(snd_mixer_selem_get_capture_volume, elem, channel, value);
+    case kPlaybackSwitch: return GetAsInt(snd_mixer_selem_get_playback_switch, elem, channel, value);
+    case kCaptureSwitch: return GetAsInt(snd_mixer_selem_get_capture_switch, elem, channel, value);
+    case kEnumItem: return GetAsInt(snd_mixer_selem_get_enum_item, elem, channel, value);
   }
-  return err;
+  return -EINVAL;
 }
 
 int WriteSlot(int element, SlotKind kind, int value) {

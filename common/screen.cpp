@@ -6,6 +6,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -255,6 +256,17 @@ void DrawButtonRowLines(Window window, int top) {
     DrawPhoneLine(window, x, top, x, top + kCellSize);
 }
 
+void DrawButtonLabels(Window window, int top, const ButtonLabels& labels) {
+  for (int column = 0; column < 3; ++column)
+    if (labels.text[column] != nullptr && labels.text[column][0] != '\0')
+      DrawPhoneText(window, kCellSize * column + labels.x, top + labels.y, labels.text[column]);
+}
+
+void DrawButtonRow(Window window, int top, const ButtonLabels& labels) {
+  DrawButtonRowLines(window, top);
+  DrawButtonLabels(window, top, labels);
+}
+
 void DrawLabelGrid(Window window, LabelList labels) {
   for (int y = 0; y < kScreenHeight; y += kCellSize) DrawPhoneLine(window, 0, y, kScreenWidth, y);
   for (int x = 0; x < kScreenWidth; x += kCellSize) DrawPhoneLine(window, x, 0, x, kScreenHeight);
@@ -316,8 +328,9 @@ Bool NoteTouchEvent(Display*, XEvent* event, XPointer arg) {
   return False;
 }
 
-}  // namespace
-
+// Waits until a touch wait has an event to take (an Expose of the window,
+// a press) or may have one (the server sent something), or until timeout_ms
+// passed; false on timeout. Flushes the connection first.
 bool AwaitTouchEvent(Window window, int timeout_ms) {
   // Round trips since the last look may have queued one already; the
   // search also reads what has come and flushes the requests.
@@ -328,6 +341,8 @@ bool AwaitTouchEvent(Window window, int timeout_ms) {
   pollfd connection{ConnectionNumber(PhoneDisplay), POLLIN, 0};
   return poll(&connection, 1, timeout_ms) > 0;
 }
+
+}  // namespace
 
 void ShowWindowFor(Window window, const Redraw& redraw, int seconds) {
   XSelectInput(PhoneDisplay, window, ExposureMask);
@@ -347,19 +362,29 @@ void ShowWindowFor(Window window, const Redraw& redraw, int seconds) {
   }
 }
 
-void PollForTouch(Window window, const Redraw& redraw) {
+bool PollForTouchWithin(Window window, const Redraw& redraw, int timeout_ms) {
+  const int64_t end_ms = MonotonicMs() + timeout_ms;
   for (;;) {
     GrabTouch(window);
     XEvent event;
     if (XCheckWindowEvent(PhoneDisplay, window, ExposureMask, &event)) redraw();
     if (XCheckTypedEvent(PhoneDisplay, ButtonPress, &event)) {
       XUngrabPointer(PhoneDisplay, CurrentTime);
-      return;
+      return true;
     }
-    // Nothing to count between touches: the next pass runs when the
-    // server has something for the window.
-    AwaitTouchEvent(window, kWaitForEver);
+    // The next pass runs when the server has something for the window; a
+    // wait without end goes on past a signal.
+    if (timeout_ms == kWaitForEver) {
+      AwaitTouchEvent(window, kWaitForEver);
+      continue;
+    }
+    const int64_t left_ms = std::max<int64_t>(end_ms - MonotonicMs(), 0);
+    if (!AwaitTouchEvent(window, static_cast<int>(left_ms))) return false;
   }
+}
+
+void PollForTouch(Window window, const Redraw& redraw) {
+  PollForTouchWithin(window, redraw, kWaitForEver);
 }
 
 bool ReadTouchPoint(Window window, int* x, int* y, FILE* report) {
@@ -389,6 +414,10 @@ int TouchRow(int y) {
 int TouchCell(int x, int y) {
   int column = TouchColumn(x), row = TouchRow(y);
   return column < 0 || row < 0 ? -1 : row * 3 + column;
+}
+
+int ButtonRowColumn(int x, int y, int top) {
+  return InBand(y, top, top + kCellSize) ? TouchColumn(x) : -1;
 }
 
 void FlashFeedback() {

@@ -40,8 +40,8 @@ void RemapPhoneWindow(Window window);
 unsigned long LookupColorPixel(const char* name);
 
 // Baseline start of text line 0 to 4 in the cell of the given column and row.
-inline int LabelX(int column) { return kCellSize * column + 4; }
-inline int LabelY(int row, int line) { return kCellSize * row + 16 + 32 * line; }
+constexpr int LabelX(int column) { return kCellSize * column + 4; }
+constexpr int LabelY(int row, int line) { return kCellSize * row + 16 + 32 * line; }
 
 // Up to 60 labels ended by nullptr, five lines to a cell over cells 0 to 11.
 using LabelList = const char* const*;
@@ -56,6 +56,19 @@ void DrawPhoneText(Window window, int x, int y, const char* text);
 // rules and the column lines at x 0, 160 and 320 (the window border closes
 // the right side).
 void DrawButtonRowLines(Window window, int top);
+
+// One label per button of a row, left to right (nullptr or "" for none),
+// each with its baseline starting x pixels into its button and y below the
+// row's top: the third of the five text lines of a cell unless moved.
+struct ButtonLabels {
+  const char* text[3];
+  int x = LabelX(0);
+  int y = LabelY(0, 2);
+};
+// A row of three buttons from y = top: its outline and its labels.
+void DrawButtonRow(Window window, int top, const ButtonLabels& labels);
+// The labels alone, for a row that names its buttons on more lines.
+void DrawButtonLabels(Window window, int top, const ButtonLabels& labels);
 
 struct PlacedLabel {
   const char* text;
@@ -91,11 +104,10 @@ void WaitForWindowTouch(Window window, const Redraw& redraw);
 // The same in passes, each taking a queued Expose and a queued press; a
 // pass runs whenever the connection brings something.
 void PollForTouch(Window window, const Redraw& redraw);
-// Waits until a touch wait has an event to take (an Expose of the window,
-// a press) or may have one (the server sent something), or until timeout_ms
-// passed; false on timeout. Flushes the connection first.
+// PollForTouch that gives up once timeout_ms (kWaitForEver: never) passed
+// without a press, or when a signal cuts the wait short: true on a press.
 inline constexpr int kWaitForEver = -1;
-bool AwaitTouchEvent(Window window, int timeout_ms);
+bool PollForTouchWithin(Window window, const Redraw& redraw, int timeout_ms);
 // Draws the window and keeps it on the screen for the given seconds, drawn
 // again whenever it is exposed; takes no touch.
 void ShowWindowFor(Window window, const Redraw& redraw, int seconds);
@@ -111,6 +123,18 @@ int TouchColumn(int x);
 int TouchRow(int y);
 // Standard cell row * 3 + column, or -1 when the position is in no cell.
 int TouchCell(int x, int y);
+// The column 0 to 2 of a touch in the row of three buttons from y = top to
+// top + 160 (the top row unless said otherwise), or -1 above, below or
+// beside it. The edges are TouchColumn's and InBand's: y = top and x = 0
+// lie outside, y = top + 160 and x = 480 inside.
+int ButtonRowColumn(int x, int y, int top = 0);
+// The button of a row under a touch, from the row's three in column order;
+// `none` outside the row.
+template <typename Button>
+Button ButtonRowAt(int x, int y, const Button (&buttons)[3], Button none, int top = 0) {
+  const int column = ButtonRowColumn(x, y, top);
+  return column < 0 ? none : buttons[column];
+}
 
 // A blank 200 by 200 square in a child process for half a second.
 void FlashFeedback();

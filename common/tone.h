@@ -1,6 +1,8 @@
 // DTMF tones and ringtones through the ALSA "default" PCM device.
 #pragma once
 
+#include <span>
+
 using PhoneButton = unsigned int;
 
 inline constexpr int kToneSampleRate = 16000;
@@ -16,13 +18,15 @@ void PlayDtmfTone(PhoneButton button);
 // above 14.
 bool SynthesizeDtmfTone(PhoneButton button, unsigned char out[kToneSamples]);
 
-// The program's two ringtones (0: message, 1: call), 8-bit unsigned mono
-// at 8000 Hz. The program that rings defines these.
-extern const long RingtoneLength[2];
-extern const unsigned char* const RingtoneSamples[2];
+// Ringtones are 8-bit unsigned mono at this rate.
+inline constexpr int kRingtoneSampleRate = 8000;
+// The ringtone player's device latency, which it also waits after its
+// write so that the tail plays out.
+inline constexpr unsigned kRingtoneLatencyUs = 800000;
 
-// Selects the ringtone routing and plays ringtone index once.
-int PlayRingtone(int index);
+// Selects the ringtone routing and plays the samples once; `number` names
+// the ringtone in the log.
+int PlayRingtone(int number, std::span<const unsigned char> samples);
 
 // The playback shared by tones and ringtones: opens "default", sets 8-bit
 // unsigned mono at `rate` with `latency_us`, writes all frames in one

@@ -1,10 +1,29 @@
 // launcher: the phone's home menu, opened and closed by the AUX button.
+#include <unistd.h>
+
 #include "aux_watch.h"
+#include "menus.h"
 #include "program.h"
 
-const char kInterruptsPath[] = INTERRUPTS_PATH;
+#ifndef INTERRUPTS_PATH
+#error "INTERRUPTS_PATH is set by launcher_program() in launcher/CMakeLists.txt"
+#endif
+
+namespace {
+
+// The launcher's whole program: every press toggles the menu; the file is
+// polled every half second.
+[[noreturn]] void AuxWatchLoop(AuxWatch& watch) {
+  for (;;) {
+    if (watch.CheckAuxButton() == 1) watch.ToggleMenu();
+    usleep(kAuxPollMicroseconds);
+  }
+}
+
+}  // namespace
 
 int main() {
   OpenStandardStreams();
-  AuxWatchLoop();
+  AuxWatch watch(INTERRUPTS_PATH, RunMenu01);
+  AuxWatchLoop(watch);
 }

@@ -14,14 +14,18 @@
 #include "frame.h"
 #include "program.h"
 #include "profile.h"
-#include "ringtone_synth.h"
+#include "ringtones.h"
 #include "screen.h"
 #include "tone.h"
 #include "vibrator.h"
 
+#ifndef VIBRATOR_ROOT
+#error "VIBRATOR_ROOT is set by notifier_program() in notifier/CMakeLists.txt"
+#endif
+
 namespace {
 
-ProfileState Profiles;
+ProfileState Current;
 pid_t VibratePid = 0;
 pid_t RingTonePid = 0;
 // Every alert child started and not yet found ended: stopping the alerts
@@ -35,9 +39,9 @@ constexpr useconds_t kPassPause = 10000;
 constexpr useconds_t kEndedInputPause = 100000;
 constexpr unsigned kVibrateSeconds = 5;
 constexpr int kNoticeSeconds = 50;
-// PlayRingtone's wait after its write, for the device's buffer to play out.
-constexpr long kPlayOutNanos = 800000000;
 constexpr long kNanosPerSecond = 1000000000;
+// PlayRingtone's wait after its write, for the device's buffer to play out.
+constexpr long kPlayOutNanos = static_cast<long>(kRingtoneLatencyUs) * 1000;
 
 const char* const kStartUpNotice[] = {"Activate the menu", "with the AUX button,",
                                       "but please wait",   "50 seconds for",
@@ -54,7 +58,7 @@ pid_t StartVibrateChild() {
   pid_t pid = ForkReapedChild("Forking failed 201202231346\n", stderr);
   if (pid > 0) return pid;
   signal(SIGTERM, StopVibrating);
-  if (VibratesAt(Profiles.Profile)) {
+  if (VibratesAt(Current.Profile)) {
     VibratorOn();
     sleep(kVibrateSeconds);
     VibratorOff();
@@ -67,9 +71,10 @@ pid_t StartVibrateChild() {
 timespec PlayedOutAt(int index) {
   timespec at;
   clock_gettime(CLOCK_MONOTONIC, &at);
-  const long frames = RingtoneLength[index];
-  at.tv_sec += frames / kRingtoneRate;
-  at.tv_nsec += frames % kRingtoneRate * (kNanosPerSecond / kRingtoneRate) + kPlayOutNanos;
+  const long frames = static_cast<long>(kRingtones[index].size());
+  at.tv_sec += frames / kRingtoneSampleRate;
+  at.tv_nsec +=
+      frames % kRingtoneSampleRate * (kNanosPerSecond / kRingtoneSampleRate) + kPlayOutNanos;
   at.tv_sec += at.tv_nsec / kNanosPerSecond;
   at.tv_nsec %= kNanosPerSecond;
   return at;
@@ -85,12 +90,12 @@ void SleepUntil(const timespec& at) {
 pid_t StartRingToneChild(int index) {
   pid_t pid = ForkReapedChild("Forking failed 201202231356\n", stderr);
   if (pid > 0) return pid;
-  if (!RingsAt(Profiles.Profile)) {
+  if (!RingsAt(Current.Profile)) {
     std::fputs("201202231406 I never should have gotten here\n", stderr);
     std::exit(0);
   }
   const timespec played_out = PlayedOutAt(index);
-  PlayRingtone(index);
+  PlayRingtone(index, kRingtones[index]);
   if (index == kCallRingtone) {
     SleepUntil(played_out);
     WriteCallFrame("stop", "1234567890");
@@ -147,7 +152,7 @@ void HandleNotifyFrame() {
   NoteInput(result);
   if (result != 0) return;
 
-  FrameEffect effect = ApplyNotifyFrame(Profiles, ClassifyFrame(NewFrame), NewFrame);
+  FrameEffect effect = ApplyNotifyFrame(Current, ClassifyFrame(NewFrame), NewFrame);
   if (effect.stop_alerts) StopAlerts();
   if (effect.ringtone != kNoRingtone) StartAlerts(effect.ringtone);
   if (effect.show_notice) DisplayMessage(kStartUpNotice);
@@ -156,6 +161,7 @@ void HandleNotifyFrame() {
 }  // namespace
 
 int main() {
+  SetVibratorRoot(VIBRATOR_ROOT);
   OpenStandardStreams();
   IgnoreBrokenPipe();
   SetInputMode();

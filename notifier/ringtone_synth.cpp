@@ -41,10 +41,10 @@ double Bell(double t, double hz) {
 
 std::vector<unsigned char> MessageChime() {
   const long frames = kMessageChimeFrames - 1;
-  const double length = static_cast<double>(frames) / kRingtoneRate;
+  const double length = static_cast<double>(frames) / kRingtoneSampleRate;
   std::vector<double> wave(frames);
   for (long n = 0; n < frames; ++n) {
-    const double t = static_cast<double>(n) / kRingtoneRate;
+    const double t = static_cast<double>(n) / kRingtoneSampleRate;
     // The last 0.3 s fade the tail of the second note out to silence.
     wave[n] = (Bell(t - kChimeFirstAt, kChimeFirstHz) + Bell(t - kChimeSecondAt, kChimeSecondHz)) *
               Ramp(length - t, 0.3);
@@ -56,7 +56,7 @@ std::vector<unsigned char> CallRing() {
   const long frames = kCallRingFrames - 1;
   std::vector<double> wave(frames);
   for (long n = 0; n < frames; ++n) {
-    const double t = static_cast<double>(n) / kRingtoneRate;
+    const double t = static_cast<double>(n) / kRingtoneSampleRate;
     const double in_cadence = std::fmod(t, kRingCadence);
     double envelope = 0;
     for (const Burst& burst : kRingBursts)

@@ -1,11 +1,13 @@
 // The notifier's two ringtones, synthesised: raw unsigned 8-bit mono
-// samples at 8000 Hz, silence at 0x80, each ending with one 0x00 byte.
-// ringtone_gen writes them into the program's source at build time.
+// samples at the ringtone rate, silence at 0x80, each ending with one
+// 0x00 byte. ringtone_gen writes them into the program's source at build
+// time.
 #pragma once
 
 #include <vector>
 
-inline constexpr int kRingtoneRate = 8000;
+#include "tone.h"
+
 inline constexpr unsigned char kSilence = 0x80;
 
 // A two-note chime for a new message: E6 then C6, each struck like a small

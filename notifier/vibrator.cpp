@@ -5,24 +5,20 @@
 
 #include <cstring>
 
-// Test builds place the attribute files under another root.
-#ifndef VIBRATOR_ROOT
-#define VIBRATOR_ROOT ""
-#endif
-
 namespace {
 
 // Each timer attribute has a second path, tried when the first fails.
 struct Attribute {
-  const char* first;
-  const char* second;
+  std::string first;
+  std::string second;
 };
-constexpr Attribute kOnTime = {
-    VIBRATOR_ROOT "/sys/class/leds/neo1973:vibrator/delay_on",
-    VIBRATOR_ROOT "/sys/devices/platform/leds_pwm/leds/gta02::vibrator/delay_on"};
-constexpr Attribute kOffTime = {
-    VIBRATOR_ROOT "/sys/class/leds/neo1973:vibrator/delay_off",
-    VIBRATOR_ROOT "/sys/devices/platform/leds_pwm/leds/gta02::vibrator/delay_off"};
+Attribute OnTime;
+Attribute OffTime;
+
+Attribute Under(const std::string& root, const char* name) {
+  return {root + "/sys/class/leds/neo1973:vibrator/" + name,
+          root + "/sys/devices/platform/leds_pwm/leds/gta02::vibrator/" + name};
+}
 
 // Writes the value whole and syncs it; false when opening or writing fails.
 bool WriteValue(const char* path, const char* value) {
@@ -37,17 +33,22 @@ bool WriteValue(const char* path, const char* value) {
 
 // A failure of the second path leaves the vibrator as it is.
 void SetAttribute(const Attribute& attribute, const char* value) {
-  if (!WriteValue(attribute.first, value)) WriteValue(attribute.second, value);
+  if (!WriteValue(attribute.first.c_str(), value)) WriteValue(attribute.second.c_str(), value);
 }
 
 }  // namespace
 
+void SetVibratorRoot(const std::string& root) {
+  OnTime = Under(root, "delay_on");
+  OffTime = Under(root, "delay_off");
+}
+
 void VibratorOn() {
-  SetAttribute(kOnTime, "300");
-  SetAttribute(kOffTime, "700");
+  SetAttribute(OnTime, "300");
+  SetAttribute(OffTime, "700");
 }
 
 void VibratorOff() {
-  SetAttribute(kOnTime, "0");
-  SetAttribute(kOffTime, "0");
+  SetAttribute(OnTime, "0");
+  SetAttribute(OffTime, "0");
 }

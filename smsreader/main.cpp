@@ -40,12 +40,10 @@ TextMessage Shown;
 std::string HeaderLines[3];
 std::vector<std::string_view> BodyLines;
 
-const char* const kButtonLabels[3] = {"Close", "Reply", "Delete"};
+const ButtonLabels kButtons = {{"Close", "Reply", "Delete"}};
 
 void DrawMessageWindow() {
-  DrawButtonRowLines(MessageWindow, 0);
-  for (int column = 0; column < 3; ++column)
-    DrawPhoneText(MessageWindow, LabelX(column), LabelY(0, 2), kButtonLabels[column]);
+  DrawButtonRow(MessageWindow, 0, kButtons);
   int y = kHeaderFirstBaseline;
   for (const std::string& line : HeaderLines) {
     DrawPhoneText(MessageWindow, kMessageTextX, y, line.c_str());

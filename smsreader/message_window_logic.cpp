@@ -8,15 +8,7 @@ std::vector<std::string_view> BodyPieces(std::string_view body) {
 }
 
 MessageButton MessageButtonAt(int x, int y) {
-  if (TouchRow(y) != 0) return MessageButton::kNone;
-  switch (TouchColumn(x)) {
-    case 0:
-      return MessageButton::kClose;
-    case 1:
-      return MessageButton::kReply;
-    case 2:
-      return MessageButton::kDelete;
-    default:
-      return MessageButton::kNone;
-  }
+  constexpr MessageButton kButtons[] = {MessageButton::kClose, MessageButton::kReply,
+                                        MessageButton::kDelete};
+  return ButtonRowAt(x, y, kButtons, MessageButton::kNone);
 }

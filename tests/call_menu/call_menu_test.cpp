@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "call_menu.h"
+#include "frame_test_util.h"
 #include "tone.h"
 
 namespace {
@@ -22,7 +23,7 @@ using programs::CodecRoutingState;
 using programs::CountWindows;
 using programs::TextReference;
 
-const std::string kStopFrame = "\x02\x1f" "call" "\x1f" "stop" "\x1f" "+1234567890" "\x1f\x03";
+const std::string kStopFrame = frametest::Frame({"call", "stop", "+1234567890"});
 constexpr char kInnerLoop[] = "201202041943 inner loop\n";
 
 // Touch positions, window-relative. Keys outside the square where the

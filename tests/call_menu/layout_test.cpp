@@ -1,60 +1,61 @@
 // Hit tests and label positions of the Call Menu row and the DTMF keypad.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "call_menu.h"
 
 namespace {
 
+struct PointCase {
+  int x, y;
+  int expected;
+};
+
+// Each case of the table through the hit test, named by its point on failure.
+void ExpectHits(int (*hit)(int x, int y), std::initializer_list<PointCase> cases) {
+  for (const PointCase& c : cases) EXPECT_EQ(hit(c.x, c.y), c.expected) << c.x << "," << c.y;
+}
+
 TEST(ButtonRow, ColumnsSplitAt160And320) {
-  EXPECT_EQ(ButtonRowButton(1, 1), 1);
-  EXPECT_EQ(ButtonRowButton(160, 80), 1);
-  EXPECT_EQ(ButtonRowButton(161, 80), 2);
-  EXPECT_EQ(ButtonRowButton(320, 80), 2);
-  EXPECT_EQ(ButtonRowButton(321, 80), 3);
-  EXPECT_EQ(ButtonRowButton(480, 160), 3);
+  ExpectHits(ButtonRowButton,
+             {{1, 1, 1}, {160, 80, 1}, {161, 80, 2}, {320, 80, 2}, {321, 80, 3}, {480, 160, 3}});
 }
 
 TEST(ButtonRow, PositionsOutsideTheRowHitNothing) {
-  EXPECT_EQ(ButtonRowButton(80, 0), 0);
-  EXPECT_EQ(ButtonRowButton(80, 161), 0);
-  EXPECT_EQ(ButtonRowButton(400, 639), 0);
-  EXPECT_EQ(ButtonRowButton(0, 80), 0);
-  EXPECT_EQ(ButtonRowButton(481, 80), 0);
-  EXPECT_EQ(ButtonRowButton(-5, -5), 0);
+  ExpectHits(ButtonRowButton,
+             {{80, 0, 0}, {80, 161, 0}, {400, 639, 0}, {0, 80, 0}, {481, 80, 0}, {-5, -5, 0}});
 }
 
 TEST(DtmfKeypad, CellBoundsBelongToTheCellAboveAndLeft) {
-  EXPECT_EQ(DtmfKeyAt(160, 200), 1);
-  EXPECT_EQ(DtmfKeyAt(161, 200), 2);
-  EXPECT_EQ(DtmfKeyAt(320, 200), 2);
-  EXPECT_EQ(DtmfKeyAt(321, 200), 3);
-  EXPECT_EQ(DtmfKeyAt(50, 128), kDtmfClose);
-  EXPECT_EQ(DtmfKeyAt(50, 129), 1);
-  EXPECT_EQ(DtmfKeyAt(50, 256), 1);
-  EXPECT_EQ(DtmfKeyAt(50, 257), 4);
-  EXPECT_EQ(DtmfKeyAt(480, 384), 6);
-  EXPECT_EQ(DtmfKeyAt(480, 385), 9);
-  EXPECT_EQ(DtmfKeyAt(50, 512), 7);
-  EXPECT_EQ(DtmfKeyAt(50, 513), 13);
-  EXPECT_EQ(DtmfKeyAt(480, 640), 14);
+  ExpectHits(DtmfKeyAt, {{160, 200, 1},
+                         {161, 200, 2},
+                         {320, 200, 2},
+                         {321, 200, 3},
+                         {50, 128, kDtmfClose},
+                         {50, 129, 1},
+                         {50, 256, 1},
+                         {50, 257, 4},
+                         {480, 384, 6},
+                         {480, 385, 9},
+                         {50, 512, 7},
+                         {50, 513, 13},
+                         {480, 640, 14}});
 }
 
 TEST(DtmfKeypad, BottomRowIsStarZeroHash) {
-  EXPECT_EQ(DtmfKeyAt(80, 580), 13);
-  EXPECT_EQ(DtmfKeyAt(240, 580), 0);
-  EXPECT_EQ(DtmfKeyAt(400, 580), 14);
+  ExpectHits(DtmfKeyAt, {{80, 580, 13}, {240, 580, 0}, {400, 580, 14}});
 }
 
 TEST(DtmfKeypad, WholeTopRowAndEverythingOutsideCloses) {
   for (int x : {1, 80, 160, 161, 240, 320, 321, 480})
     for (int y : {1, 64, 128}) EXPECT_EQ(DtmfKeyAt(x, y), kDtmfClose) << x << "," << y;
-  EXPECT_EQ(DtmfKeyAt(0, 300), kDtmfClose);
-  EXPECT_EQ(DtmfKeyAt(481, 300), kDtmfClose);
-  EXPECT_EQ(DtmfKeyAt(240, 0), kDtmfClose);
-  EXPECT_EQ(DtmfKeyAt(240, 641), kDtmfClose);
-  EXPECT_EQ(DtmfKeyAt(-1000, -1000), kDtmfClose);
+  ExpectHits(DtmfKeyAt, {{0, 300, kDtmfClose},
+                         {481, 300, kDtmfClose},
+                         {240, 0, kDtmfClose},
+                         {240, 641, kDtmfClose},
+                         {-1000, -1000, kDtmfClose}});
 }
 
 // The key that a label sits on: its digit, 13 for "*", 14 for "#".

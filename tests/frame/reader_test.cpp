@@ -17,6 +17,7 @@
 #include "frame.h"
 #include "frame_input.h"
 #include "frame_test_util.h"
+#include "wait.h"
 
 namespace {
 
@@ -135,11 +136,12 @@ TEST(ReadFrame, WaitsForTheRestOfABegunFrameOnANonBlockingSocket) {
   // The rest comes only once the reader has taken the first bytes, so that
   // its next read finds nothing there.
   std::thread late_writer([&] {
-    int unread = 1;
-    for (int polls = 0; polls < 20000 && unread > 0; ++polls) {
+    rig::WaitUntil([&] {
+      int unread = 1;
       ioctl(fds[0], FIONREAD, &unread);
-      usleep(1000);
-    }
+      return unread == 0;
+    }, std::chrono::seconds(20), std::chrono::milliseconds(1));
+    usleep(1000);  // a moment for the reader to come back for the rest
     EXPECT_EQ(write(fds[1], frame.data() + 5, frame.size() - 5),
               static_cast<ssize_t>(frame.size() - 5));
   });

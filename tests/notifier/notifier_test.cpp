@@ -11,8 +11,10 @@
 #include <fstream>
 #include <memory>
 
+#include "frame_test_util.h"
 #include "profile.h"
 #include "program_support.h"
+#include "ringtones.h"
 #include "tone.h"
 
 namespace {
@@ -20,15 +22,11 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using alsarig::PcmMode;
+using frametest::Frame;
 using namespace std::chrono_literals;
 
 constexpr char kNever[] = "201202231406 I never should have gotten here\n";
 
-std::string Frame(std::initializer_list<std::string> fields) {
-  std::string frame = "\x02";
-  for (const std::string& field : fields) frame += "\x1f" + field;
-  return frame + "\x1f\x03";
-}
 std::string SwitchTo(const std::string& profile) { return Frame({"notify", "switchtoprofile", profile}); }
 const std::string kSmsNew = Frame({"sms", "new", "+32112233445", "1", "01-01-1814", "23:59:00", "hi"});
 const std::string kCallNew = Frame({"call", "new", "+32112233445"});
@@ -102,7 +100,7 @@ TEST_F(NotifierTest, ProfileOneVibratesOnlyAndCallAcceptEndsTheRinging) {
   ASSERT_TRUE(xrig::WaitFor([&] { return rig::CountChildren(notifier->Pid()) == 0; }))
       << "the call's children end long before the 34-second ringtone";
   EXPECT_EQ(vibrator.Written(), "300030000/700070000") << "stilled by the notifier, then its child";
-  EXPECT_LT(alsa->CaptureBytes().size(), size_t(RingtoneLength[kCallRingtone]));
+  EXPECT_LT(alsa->CaptureBytes().size(), kRingtones[kCallRingtone].size());
   EXPECT_EQ(notifier->Stdout(), "") << "no call stop frame";
 }
 
@@ -121,7 +119,7 @@ TEST_F(NotifierTest, AnAnsweredCallKeepsNoAlertThatCouldHangItUp) {
   ASSERT_TRUE(Send(SwitchTo("3")));  // its handling collects what the children wrote
   ASSERT_TRUE(notifier->WaitFor([&] { return Logged("Reading NewFrame") >= 6; }));
   EXPECT_EQ(notifier->Stdout(), "") << "no call stop frame";
-  EXPECT_LT(alsa->CaptureBytes().size(), size_t(RingtoneLength[kCallRingtone]));
+  EXPECT_LT(alsa->CaptureBytes().size(), kRingtones[kCallRingtone].size());
 }
 
 // A call's end gives back only the profile that a call began with: not the
@@ -179,7 +177,7 @@ TEST_F(NotifierTest, SmsNewAtStartVibratesAndChimesAndTheNamedPipeRestsBetweenWr
   const double seconds = std::chrono::duration<double>(Clock::now() - ended).count();
   EXPECT_LE(Wakeups(notifier->Pid()) - woken, 20 * seconds + 10) << "over " << seconds << " s";
   EXPECT_EQ(Logged("Reading NewFrame"), reads);
-  EXPECT_EQ(alsa->CaptureBytes(), std::vector<unsigned char>(RingtoneSamples[0], RingtoneSamples[0] + 14892));
+  EXPECT_EQ(alsa->CaptureBytes(), std::vector<unsigned char>(kRingtones[0].data(), kRingtones[0].data() + 14892));
   EXPECT_EQ(programs::CodecRoutingState(*alsa), 2);
   ASSERT_TRUE(vibrator.WaitFor("3000/7000"));
   EXPECT_GE(Clock::now() - sent, 5s);
@@ -198,7 +196,7 @@ TEST_F(NotifierLongTest, UnansweredCallIsEndedAfterItsRingtoneWithOrWithoutSound
     ASSERT_TRUE(notifier->WaitForStdout(stop, 90));
     EXPECT_GE(Clock::now() - sent, 34s);
     EXPECT_EQ(notifier->Stdout(), stop);
-    EXPECT_EQ(alsa->CaptureBytes().size(), pcm == PcmMode::kRealTime ? size_t(RingtoneLength[1]) : 0u);
+    EXPECT_EQ(alsa->CaptureBytes().size(), pcm == PcmMode::kRealTime ? kRingtones[1].size() : 0u);
   }
   EXPECT_EQ(Logged("Playback open error: "), 1);
 }

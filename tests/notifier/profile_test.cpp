@@ -7,12 +7,13 @@
 #include <climits>
 #include <string>
 
+#include "frame_test_util.h"
+
 namespace {
 
-std::string Frame(const std::string& type, const std::string& action, const std::string& field = "") {
-  return "\x02\x1f" + type + "\x1f" + action + "\x1f" + (field.empty() ? "" : field + "\x1f") + "\x03";
-}
-std::string SwitchTo(const std::string& profile) { return Frame("notify", "switchtoprofile", profile); }
+using frametest::Frame;
+
+std::string SwitchTo(const std::string& profile) { return Frame({"notify", "switchtoprofile", profile}); }
 
 struct Step {
   std::string frame;
@@ -40,23 +41,23 @@ void RunSteps(const Step (&steps)[n]) {
 
 TEST(NotifierProfile, FramesInTurnSetSaveAndRestoreTheProfile) {
   const Step steps[] = {
-      {Frame("sms", "new", "+32112233445"), 3, 0, "ring 0"},
-      {Frame("call", "new", "+32112233445"), 3, 3, "ring 1"},
-      {Frame("call", "accept", "+32112233445"), 0, 3, "stop"},
-      {Frame("sms", "new"), 0, 3, "ring 0"},  // the children start, and stay silent
-      {Frame("call", "stop", "1234567890"), 0, 3, "stop"},
-      {Frame("call", "stopped"), 3, 3, "stop"},
+      {Frame({"sms", "new", "+32112233445"}), 3, 0, "ring 0"},
+      {Frame({"call", "new", "+32112233445"}), 3, 3, "ring 1"},
+      {Frame({"call", "accept", "+32112233445"}), 0, 3, "stop"},
+      {Frame({"sms", "new"}), 0, 3, "ring 0"},  // the children start, and stay silent
+      {Frame({"call", "stop", "1234567890"}), 0, 3, "stop"},
+      {Frame({"call", "stopped"}), 3, 3, "stop"},
       {SwitchTo("1"), 1, 3, ""},
-      {Frame("call", "started", "+32112233445"), 0, 1, ""},
+      {Frame({"call", "started", "+32112233445"}), 0, 1, ""},
       {SwitchTo("2"), 2, 1, ""},
-      {Frame("call", "stopped"), 1, 1, "stop"},
+      {Frame({"call", "stopped"}), 1, 1, "stop"},
       {SwitchTo("2abc"), 2, 1, ""},
       {SwitchTo("abc"), 0, 1, ""},
       {SwitchTo(" -1"), -1, 1, ""},
       {SwitchTo("99999999999999999999"), INT_MAX, 1, ""},
-      {Frame("notify", "switchtoprofile"), 0, 1, ""},  // the ETX piece stands in: no digits
-      {Frame("gsm", "poweringon"), 0, 1, "notice"},
-      {Frame("call", "accepted"), 0, 1, ""},
+      {Frame({"notify", "switchtoprofile"}), 0, 1, ""},  // the ETX piece stands in: no digits
+      {Frame({"gsm", "poweringon"}), 0, 1, "notice"},
+      {Frame({"call", "accepted"}), 0, 1, ""},
       {"junk\x03", 0, 1, ""},
       {"", 0, 1, ""},  // a quiet minute
   };
@@ -68,25 +69,25 @@ TEST(NotifierProfile, FramesInTurnSetSaveAndRestoreTheProfile) {
 // a ringing call keeps its alerts to itself, and a call that is up gets no
 // ringtone child that could hang it up.
 TEST(NotifierProfile, EachCallSavesAndRestoresTheProfileOnceAndKeepsItsAlerts) {
-  const std::string call_new = Frame("call", "new", "+32112233445");
+  const std::string call_new = Frame({"call", "new", "+32112233445"});
   const Step steps[] = {
-      {Frame("call", "stopped", "+1"), 3, 0, "stop"},  // a refused dial
+      {Frame({"call", "stopped", "+1"}), 3, 0, "stop"},  // a refused dial
       {call_new, 3, 3, "ring 1"},
-      {Frame("sms", "new", "+1"), 3, 3, ""},
+      {Frame({"sms", "new", "+1"}), 3, 3, ""},
       {call_new, 3, 3, "stop ring 1"},  // the first call ended unseen
-      {Frame("call", "accept", "+32112233445"), 0, 3, "stop"},
+      {Frame({"call", "accept", "+32112233445"}), 0, 3, "stop"},
       {call_new, 0, 3, ""},
-      {Frame("call", "started", "+1"), 0, 3, ""},
-      {Frame("call", "stopped", "+1"), 3, 3, "stop"},
-      {Frame("call", "accept", "+1"), 3, 3, "stop"},  // no call rings
-      {Frame("call", "stopped", "+1"), 3, 3, "stop"},
+      {Frame({"call", "started", "+1"}), 0, 3, ""},
+      {Frame({"call", "stopped", "+1"}), 3, 3, "stop"},
+      {Frame({"call", "accept", "+1"}), 3, 3, "stop"},  // no call rings
+      {Frame({"call", "stopped", "+1"}), 3, 3, "stop"},
       {SwitchTo("1"), 1, 3, ""},
       {call_new, 1, 1, "ring 1"},
-      {Frame("call", "stop", "1234567890"), 1, 1, "stop"},  // its ringing played out
-      {Frame("sms", "new", "+1"), 1, 1, "ring 0"},
+      {Frame({"call", "stop", "1234567890"}), 1, 1, "stop"},  // its ringing played out
+      {Frame({"sms", "new", "+1"}), 1, 1, "ring 0"},
       {call_new, 1, 1, "ring 1"},
-      {Frame("call", "started", "+1"), 0, 1, "stop"},
-      {Frame("call", "stopped", "+1"), 1, 1, "stop"},
+      {Frame({"call", "started", "+1"}), 0, 1, "stop"},
+      {Frame({"call", "stopped", "+1"}), 1, 1, "stop"},
   };
   RunSteps(steps);
 }

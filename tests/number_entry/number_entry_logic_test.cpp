@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "contacts.h"
@@ -40,16 +41,35 @@ TEST(KeypadNumber, OpeningAgainForgetsTheEarlierNumber) {
   EXPECT_EQ(Typed("<"), " ");
 }
 
-TEST(KeypadButtons, TopRowKeyRowsAndTheIgnoredBand) {
+// A table of touches and the button each must hit, named by its point on
+// failure.
+template <typename Button>
+struct PointCase {
+  int x, y;
+  Button expected;
+};
+
+template <typename Button>
+void ExpectHits(Button (*hit)(int x, int y), std::initializer_list<PointCase<Button>> cases) {
+  for (const PointCase<Button>& c : cases)
+    EXPECT_EQ(hit(c.x, c.y), c.expected) << c.x << "," << c.y;
+}
+
+KeypadButton KeypadButtonOnly(int x, int y) {
   char key = 0;
-  EXPECT_EQ(KeypadButtonAt(160, 1, &key), kKeypadClose);
-  EXPECT_EQ(KeypadButtonAt(161, 160, &key), kKeypadDel);
-  EXPECT_EQ(KeypadButtonAt(480, 80, &key), kKeypadOk);
-  EXPECT_EQ(KeypadButtonAt(100, 161, &key), kKeypadNone);
-  EXPECT_EQ(KeypadButtonAt(100, 200, &key), kKeypadNone);
-  EXPECT_EQ(KeypadButtonAt(0, 300, &key), kKeypadNone);
-  EXPECT_EQ(KeypadButtonAt(481, 300, &key), kKeypadNone);
-  EXPECT_EQ(KeypadButtonAt(100, 0, &key), kKeypadNone);
+  return KeypadButtonAt(x, y, &key);
+}
+
+TEST(KeypadButtons, TopRowKeyRowsAndTheIgnoredBand) {
+  ExpectHits(KeypadButtonOnly, {{160, 1, kKeypadClose},
+                                {161, 160, kKeypadDel},
+                                {480, 80, kKeypadOk},
+                                {100, 161, kKeypadNone},
+                                {100, 200, kKeypadNone},
+                                {0, 300, kKeypadNone},
+                                {481, 300, kKeypadNone},
+                                {100, 0, kKeypadNone},
+                                {200, 641, kKeypadNone}});
   struct {
     int x, y;
     char key;
@@ -57,33 +77,32 @@ TEST(KeypadButtons, TopRowKeyRowsAndTheIgnoredBand) {
               {321, 421, '9'}, {480, 530, '9'}, {1, 531, '*'},   {200, 640, '0'},
               {400, 600, '#'}, {400, 250, '3'}, {10, 400, '4'},  {200, 500, '8'}};
   for (auto k : keys) {
-    key = 0;
+    char key = 0;
     EXPECT_EQ(KeypadButtonAt(k.x, k.y, &key), kKeypadKey) << k.x << "," << k.y;
     EXPECT_EQ(key, k.key) << k.x << "," << k.y;
   }
-  EXPECT_EQ(KeypadButtonAt(200, 641, &key), kKeypadNone);
 }
 
 TEST(NumberChoiceButtons, OnlyTheTopRowChooses) {
-  EXPECT_EQ(NumberChoiceAt(160, 80), kChooseNothing);  // "Exit"
-  EXPECT_EQ(NumberChoiceAt(161, 80), kChooseContacts);
-  EXPECT_EQ(NumberChoiceAt(320, 160), kChooseContacts);
-  EXPECT_EQ(NumberChoiceAt(321, 1), kChooseKeypad);
-  EXPECT_EQ(NumberChoiceAt(321, 161), kChooseNothing);
-  EXPECT_EQ(NumberChoiceAt(200, 0), kChooseNothing);
-  EXPECT_EQ(NumberChoiceAt(0, 80), kChooseNothing);
+  ExpectHits(NumberChoiceAt, {{160, 80, kChooseNothing},  // "Exit"
+                              {161, 80, kChooseContacts},
+                              {320, 160, kChooseContacts},
+                              {321, 1, kChooseKeypad},
+                              {321, 161, kChooseNothing},
+                              {200, 0, kChooseNothing},
+                              {0, 80, kChooseNothing}});
 }
 
 TEST(ContactsButtons, TopRowAndDown) {
-  EXPECT_EQ(ContactsButtonAt(160, 160), kContactsClose);
-  EXPECT_EQ(ContactsButtonAt(161, 1), kContactsOk);
-  EXPECT_EQ(ContactsButtonAt(321, 80), kContactsUp);
-  EXPECT_EQ(ContactsButtonAt(321, 481), kContactsDown);
-  EXPECT_EQ(ContactsButtonAt(480, 640), kContactsDown);
-  EXPECT_EQ(ContactsButtonAt(400, 480), kContactsNone);
-  EXPECT_EQ(ContactsButtonAt(320, 600), kContactsNone);
-  EXPECT_EQ(ContactsButtonAt(400, 300), kContactsNone);
-  EXPECT_EQ(ContactsButtonAt(0, 80), kContactsNone);
+  ExpectHits(ContactsButtonAt, {{160, 160, kContactsClose},
+                                {161, 1, kContactsOk},
+                                {321, 80, kContactsUp},
+                                {321, 481, kContactsDown},
+                                {480, 640, kContactsDown},
+                                {400, 480, kContactsNone},
+                                {320, 600, kContactsNone},
+                                {400, 300, kContactsNone},
+                                {0, 80, kContactsNone}});
 }
 
 TEST(ContactsPaging, StaysWithinTheBook) {

@@ -63,7 +63,7 @@ TEST_F(FramefanTest, FramesFedInPiecesLeaveWholeBesideAnotherWriter) {
     std::string frame = Frame({"call", "new", "+32" + std::to_string(100000000 + i)});
     fed.insert(frame);
     stream += frame;
-    if (i == 100) stream += "\x02\x1f" "sms" "\x1f" + std::string(600, 'x') + "\x1f\x03";
+    if (i == 100) stream += Frame({"sms", std::string(600, 'x')});
   }
   // The profile scripts' frames go straight into the notifier's pipe.
   std::thread other([&] {

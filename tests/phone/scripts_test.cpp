@@ -10,12 +10,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "frame_test_util.h"
 #include "process.h"
+#include "wait.h"
 
 namespace {
 
@@ -26,12 +27,10 @@ std::string FileText(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Waits up to 30 seconds (a restart comes within a few) for `holds`.
-bool Eventually(const std::function<bool()>& holds) {
-  for (int tries = 0; tries < 300; ++tries, usleep(100000))
-    if (holds()) return true;
-  return false;
-}
+using namespace std::chrono_literals;
+
+// A restart comes within a few seconds.
+constexpr auto kRestart = 30s;
 
 class PhoneScriptsTest : public ::testing::Test {
  protected:
@@ -97,18 +96,17 @@ TEST_F(PhoneScriptsTest, APieceThatDiesIsStartedAgainAndStartMendsAPhoneWithoutO
   // The fan of the programs' frames is killed; the watch starts another,
   // says so, and frames flow again.
   ASSERT_EQ(kill(fan, SIGKILL), 0);
-  ASSERT_TRUE(Eventually([&] {
+  ASSERT_TRUE(rig::WaitUntil([&] {
     pid_t now = Find("framefan", "phone");
     return now > 0 && now != fan;
-  })) << "no new fan";
+  }, kRestart, 100ms)) << "no new fan";
   std::string log = FileText(Gta02("log/phone.log"));
   EXPECT_NE(log.find("phone-fan ended (status 137); starting it again in 1 s"),
             std::string::npos) << log;
-  std::ofstream(Gta02("run/up")) << "\x02\x1f" "call" "\x1f" "stop" "\x1f" "+1234567890"
-                                      "\x1f\x1f\x03";
-  EXPECT_TRUE(Eventually([&] {
+  std::ofstream(Gta02("run/up")) << frametest::Frame({"call", "stop", "+1234567890", ""});
+  EXPECT_TRUE(rig::WaitUntil([&] {
     return FileText(Gta02("log/frames.log")).find("call|stop|+1234567890") != std::string::npos;
-  })) << "the new fan passed no frame on";
+  }, kRestart, 100ms)) << "the new fan passed no frame on";
 
   // A program and its watch are killed: the phone runs half, start.sh
   // starts it again whole.

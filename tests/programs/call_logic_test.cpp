@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 #include "contacts.h"
@@ -20,24 +21,34 @@ TEST(CallFrameDispatch, ActsOnlyOnNewAcceptedAndStartedCalls) {
     EXPECT_EQ(ActionForCode(code), CallFrameAction::kIgnore) << code;
 }
 
+struct TouchCase {
+  int x, y;
+  AcceptRejectTouch expected;
+};
+
+void ExpectTouches(std::initializer_list<TouchCase> cases) {
+  for (const TouchCase& c : cases)
+    EXPECT_EQ(ClassifyAcceptRejectTouch(c.x, c.y), c.expected) << c.x << "," << c.y;
+}
+
 TEST(AcceptRejectTouch, TopRowCellsIncludeTheirUpperBounds) {
-  EXPECT_EQ(ClassifyAcceptRejectTouch(1, 1), AcceptRejectTouch::kReject);
-  EXPECT_EQ(ClassifyAcceptRejectTouch(160, 160), AcceptRejectTouch::kReject);
-  EXPECT_EQ(ClassifyAcceptRejectTouch(161, 1), AcceptRejectTouch::kBlank);
-  EXPECT_EQ(ClassifyAcceptRejectTouch(320, 160), AcceptRejectTouch::kBlank);
-  EXPECT_EQ(ClassifyAcceptRejectTouch(321, 80), AcceptRejectTouch::kAccept);
-  EXPECT_EQ(ClassifyAcceptRejectTouch(480, 160), AcceptRejectTouch::kAccept);
+  ExpectTouches({{1, 1, AcceptRejectTouch::kReject},
+                 {160, 160, AcceptRejectTouch::kReject},
+                 {161, 1, AcceptRejectTouch::kBlank},
+                 {320, 160, AcceptRejectTouch::kBlank},
+                 {321, 80, AcceptRejectTouch::kAccept},
+                 {480, 160, AcceptRejectTouch::kAccept}});
 }
 
 TEST(AcceptRejectTouch, CallerLineAndEdgesAreNoButton) {
   // The caller's name stands in the second row; touching it decides nothing.
-  EXPECT_EQ(ClassifyAcceptRejectTouch(24, 240), AcceptRejectTouch::kElsewhere);
-  EXPECT_EQ(ClassifyAcceptRejectTouch(400, 161), AcceptRejectTouch::kElsewhere);
-  EXPECT_EQ(ClassifyAcceptRejectTouch(400, 639), AcceptRejectTouch::kElsewhere);
-  EXPECT_EQ(ClassifyAcceptRejectTouch(0, 80), AcceptRejectTouch::kElsewhere);
-  EXPECT_EQ(ClassifyAcceptRejectTouch(80, 0), AcceptRejectTouch::kElsewhere);
-  EXPECT_EQ(ClassifyAcceptRejectTouch(481, 80), AcceptRejectTouch::kElsewhere);
-  EXPECT_EQ(ClassifyAcceptRejectTouch(-5, -5), AcceptRejectTouch::kElsewhere);
+  ExpectTouches({{24, 240, AcceptRejectTouch::kElsewhere},
+                 {400, 161, AcceptRejectTouch::kElsewhere},
+                 {400, 639, AcceptRejectTouch::kElsewhere},
+                 {0, 80, AcceptRejectTouch::kElsewhere},
+                 {80, 0, AcceptRejectTouch::kElsewhere},
+                 {481, 80, AcceptRejectTouch::kElsewhere},
+                 {-5, -5, AcceptRejectTouch::kElsewhere}});
 }
 
 class CallerLabelTest : public ::testing::Test {

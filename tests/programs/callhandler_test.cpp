@@ -9,10 +9,12 @@
 #include <set>
 #include <string>
 
+#include "frame_test_util.h"
 #include "program_support.h"
 
 namespace {
 
+using frametest::Frame;
 using programs::AlsaEnv;
 using programs::CodecRoutingState;
 using programs::CountWindows;
@@ -22,7 +24,7 @@ using programs::TextReference;
 constexpr char kTitle[] = "Accept/Reject Call";
 
 std::string CallFrame(const std::string& action, const std::string& number) {
-  return "\x02\x1f" "call" "\x1f" + action + "\x1f" + number + "\x1f\x03";
+  return Frame({"call", action, number});
 }
 
 // Centres of the top row's cells and a point below them.
@@ -73,7 +75,7 @@ TEST_F(CallhandlerTest, KnownCallerShowsNameAndRejectSendsStopFrame) {
   EXPECT_FALSE(shown.HasBlack({321, 161, 1, 60})) << "the grid ends under the top row";
 
   ASSERT_TRUE(xrig::Touch(window, kRejectX, kRowY));
-  const std::string stop = "\x02\x1f" "call" "\x1f" "stop" "\x1f" "+32112233445" "\x1f\x03";
+  const std::string stop = Frame({"call", "stop", "+32112233445"});
   ASSERT_TRUE(callhandler.WaitForStdout(stop));
   EXPECT_EQ(callhandler.Stdout(), stop);
   EXPECT_EQ(stop.size(), 26u);
@@ -91,7 +93,7 @@ TEST_F(CallhandlerTest, UnknownCallerShowsTheNumber) {
 TEST_F(CallhandlerTest, CallWithoutNumberShowsWhatItHasAndWritesNoBrokenFrame) {
   // No number field: the ETX piece stands in for the number. Echoed back,
   // it would end the stop frame early; the writer refuses it instead.
-  ASSERT_TRUE(callhandler.Write("\x02\x1f" "call" "\x1f" "new" "\x1f\x03"));
+  ASSERT_TRUE(callhandler.Write(Frame({"call", "new"})));
   Window window = xrig::WaitForWindow(kTitle);
   ASSERT_NE(window, 0u);
   EXPECT_TRUE(ShowsCaller(window, "\x03"));
@@ -161,7 +163,7 @@ TEST_F(CallhandlerTest, TwoNewCallsGiveTwoIndependentWindows) {
 }
 
 TEST_F(CallhandlerTest, CallStartedPausesTheNextReadAndDoesNothingElse) {
-  const std::string started = "\x02\x1f" "call" "\x1f" "started" "\x1f" "+32112233445" "\x1f\x03";
+  const std::string started = Frame({"call", "started", "+32112233445"});
   auto written = std::chrono::steady_clock::now();
   ASSERT_TRUE(callhandler.Write(started + CallFrame("new", "+32223344556")));
   ASSERT_NE(xrig::WaitForWindow(kTitle), 0u);
@@ -179,7 +181,7 @@ TEST_F(CallhandlerTest, CallStartedPausesTheNextReadAndDoesNothingElse) {
 }
 
 TEST_F(CallhandlerTest, OtherAndBrokenFramesAreIgnored) {
-  const std::string oversized = "\x02\x1f" "call" "\x1f" "new" "\x1f" + std::string(600, '9') + "\x1f\x03";
+  const std::string oversized = Frame({"call", "new", std::string(600, '9')});
   ASSERT_TRUE(callhandler.Write("junk\x03" + CallFrame("stop", "+32112233445") +
                                 CallFrame("stopped", "+32112233445") + CallFrame("accept", "1") +
                                 oversized + CallFrame("new", "+32334455667")));
@@ -227,7 +229,7 @@ TEST_F(CallhandlerTest, IncomingCallFromRingToHangUp) {
   ASSERT_TRUE(xrig::WaitForWindowGone(kTitle));
 
   // The modem side reports the call up; no Accept/Reject window is left.
-  ASSERT_TRUE(callhandler.Write("\x02\x1f" "call" "\x1f" "accepted" "\x1f\x03"));
+  ASSERT_TRUE(callhandler.Write(Frame({"call", "accepted"})));
   Window menu = xrig::WaitForWindow("Call Menu");
   ASSERT_NE(menu, 0u);
   EXPECT_EQ(CodecRoutingState(alsa), 3);

@@ -5,16 +5,18 @@
 
 #include <string>
 
+#include "frame_test_util.h"
 #include "program_support.h"
 
 namespace {
 
+using frametest::Frame;
 using programs::AlsaEnv;
 using programs::CodecRoutingState;
 using programs::PressUntil;
 
-const std::string kStartMom = "\x02\x1f" "call" "\x1f" "start" "\x1f" "+32112233445" "\x1f\x03";
-const std::string kStopFixed = "\x02\x1f" "call" "\x1f" "stop" "\x1f" "+1234567890" "\x1f\x03";
+const std::string kStartMom = Frame({"call", "start", "+32112233445"});
+const std::string kStopFixed = Frame({"call", "stop", "+1234567890"});
 
 // Call Menu buttons, pressed at the centre of their cells.
 constexpr int kMenuY = 80;
@@ -64,7 +66,7 @@ TEST_F(DialerTest, ContactCallRunsTheCallMenuAndEndsWithTheFixedNumber) {
 
 TEST_F(DialerTest, TypedNumberIsSentAsTypedWithItsTrailingBlank) {
   ASSERT_TRUE(programs::TypeNumber({"1", "2", "Del"}));
-  const std::string start = "\x02\x1f" "call" "\x1f" "start" "\x1f" "1 " "\x1f\x03";
+  const std::string start = Frame({"call", "start", "1 "});
   ASSERT_TRUE(dialer.WaitForStdout(start));
   EXPECT_EQ(dialer.Stdout(), start);
   EXPECT_NE(dialer.Stderr().find("PhoneNr is 1 \n"), std::string::npos);

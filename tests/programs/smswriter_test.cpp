@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "frame_test_util.h"
 #include "program_support.h"
 
 namespace {
@@ -11,8 +12,7 @@ namespace {
 using programs::TextReference;
 
 std::string TransmitFrame(const std::string& number, const std::string& text) {
-  return "\x02\x1f" "sms" "\x1f" "transmit" "\x1f" + number + "\x1f" "0" "\x1f" "01-01-1814" "\x1f"
-         "23:59:00" "\x1f" + text + "\x1f\x03";
+  return frametest::Frame({"sms", "transmit", number, "0", "01-01-1814", "23:59:00", text});
 }
 
 // Keypad keys at the centres of their cells.

@@ -8,34 +8,29 @@
 
 namespace {
 
+// A coordinate, or a point, and the column, row or cell it must fall in.
+struct LineCase {
+  int v;
+  int expected;
+};
+struct PointCase {
+  int x, y;
+  int expected;
+};
+
 TEST(TouchCell, ColumnsIncludeTheirRightEdgeAndExcludeTheLeft) {
-  EXPECT_EQ(TouchColumn(0), -1);
-  EXPECT_EQ(TouchColumn(1), 0);
-  EXPECT_EQ(TouchColumn(160), 0);
-  EXPECT_EQ(TouchColumn(161), 1);
-  EXPECT_EQ(TouchColumn(320), 1);
-  EXPECT_EQ(TouchColumn(321), 2);
-  EXPECT_EQ(TouchColumn(480), 2);
-  EXPECT_EQ(TouchColumn(481), -1);
-  EXPECT_EQ(TouchColumn(-5), -1);
+  const LineCase cases[] = {{0, -1},  {1, 0},   {160, 0},  {161, 1}, {320, 1},
+                            {321, 2}, {480, 2}, {481, -1}, {-5, -1}};
+  for (const LineCase& c : cases) EXPECT_EQ(TouchColumn(c.v), c.expected) << "x " << c.v;
 }
 
 TEST(TouchCell, RowsAndCellsFollowTheSameRule) {
-  EXPECT_EQ(TouchRow(0), -1);
-  EXPECT_EQ(TouchRow(1), 0);
-  EXPECT_EQ(TouchRow(160), 0);
-  EXPECT_EQ(TouchRow(161), 1);
-  EXPECT_EQ(TouchRow(480), 2);
-  EXPECT_EQ(TouchRow(481), 3);
-  EXPECT_EQ(TouchRow(640), 3);
-  EXPECT_EQ(TouchRow(641), -1);
-  EXPECT_EQ(TouchCell(1, 1), 0);
-  EXPECT_EQ(TouchCell(161, 160), 1);
-  EXPECT_EQ(TouchCell(480, 161), 5);
-  EXPECT_EQ(TouchCell(321, 640), 11);
-  EXPECT_EQ(TouchCell(0, 100), -1);
-  EXPECT_EQ(TouchCell(100, 0), -1);
-  EXPECT_EQ(TouchCell(481, 100), -1);
+  const LineCase rows[] = {{0, -1},  {1, 0},   {160, 0}, {161, 1},
+                           {480, 2}, {481, 3}, {640, 3}, {641, -1}};
+  for (const LineCase& c : rows) EXPECT_EQ(TouchRow(c.v), c.expected) << "y " << c.v;
+  const PointCase cells[] = {{1, 1, 0},    {161, 160, 1}, {480, 161, 5}, {321, 640, 11},
+                             {0, 100, -1}, {100, 0, -1},  {481, 100, -1}};
+  for (const PointCase& c : cells) EXPECT_EQ(TouchCell(c.x, c.y), c.expected) << c.x << "," << c.y;
 }
 
 TEST(TouchCell, BandExcludesLowerBoundIncludesUpper) {

@@ -18,6 +18,7 @@
 
 #include "process.h"
 #include "screen.h"
+#include "wait.h"
 
 namespace {
 
@@ -265,7 +266,8 @@ TEST(Flash, ChildWithoutADisplayEndsQuietly) {
   auto [status, output] = InChild([] {
     setenv("DISPLAY", ":4242", 1);
     FlashFeedback();
-    for (int wait = 0; wait < 1000 && rig::CountChildren(getpid()) > 0; ++wait) usleep(10000);
+    rig::WaitUntil([] { return rig::CountChildren(getpid()) == 0; }, std::chrono::seconds(10),
+                   std::chrono::milliseconds(10));
     std::printf("caller goes on, %d children left\n", rig::CountChildren(getpid()));
   });
   EXPECT_EQ(status, 0);

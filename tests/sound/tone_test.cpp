@@ -31,13 +31,6 @@ constexpr std::array<unsigned char, 9001> kLongRing = [] {
   return a;
 }();
 
-}  // namespace
-
-const long RingtoneLength[2] = {long(kShortRing.size()), long(kLongRing.size())};
-const unsigned char* const RingtoneSamples[2] = {kShortRing.data(), kLongRing.data()};
-
-namespace {
-
 std::vector<unsigned char> Tone(PhoneButton button) {
   std::vector<unsigned char> bytes(kToneSamples);
   EXPECT_TRUE(SynthesizeDtmfTone(button, bytes.data()));
@@ -171,8 +164,8 @@ TEST(DtmfPlayback, UnusableDeviceIsReportedAndTheCallerGoesOn) {
 TEST(Ringtone, PlaysItsSamplesAfterSelectingTheRingtoneRouting) {
   AlsaRig rig;
   auto r = RunInChild(rig, [] {
-    std::printf("%d\n", PlayRingtone(0));
-    std::printf("%d\n", PlayRingtone(1));
+    std::printf("%d\n", PlayRingtone(0, kShortRing));
+    std::printf("%d\n", PlayRingtone(1, kLongRing));
   });
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, "0\n0\n");
@@ -197,7 +190,7 @@ TEST(Ringtone, UnusableDeviceGivesItsOwnResult) {
   };
   for (Case c : {Case{PcmMode::kCannotOpen, -11}, Case{PcmMode::kRejectsParams, -1}}) {
     AlsaRig rig({.pcm = c.mode});
-    auto r = RunInChild(rig, [] { std::printf("%d\n", PlayRingtone(1)); });
+    auto r = RunInChild(rig, [] { std::printf("%d\n", PlayRingtone(1, kLongRing)); });
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, std::to_string(c.result) + "\n");
     EXPECT_NE(r.err.find("201202271033 State is  2\n"), std::string::npos) << r.err;

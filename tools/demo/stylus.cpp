@@ -14,8 +14,7 @@
 // would wait for in vain. A window may take a while: the start-up notice
 // stands for 50 seconds. Exit status 1 when the step's evidence did not
 // come in time, 2 on a usage error.
-// The rig's header first: it orders gtest before Xlib.
-#include "xrig.h"
+#include "xserver.h"
 
 #include <unistd.h>
 

@@ -9,21 +9,19 @@
 // file holds the same commands, "wait SECONDS" between them, and runs first.
 // The simulator ends on "quit", or when the console input has ended and the
 // scenario is done.
-#include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 
 #include "program.h"
 #include "sim_modem.h"
+#include "sim_port.h"
 
 namespace {
 
@@ -60,32 +58,21 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
   return options;
 }
 
+// The scenario's commands, none without one; false, having said why, when
+// the file cannot be read.
 bool ReadScenario(const char* path, Script* script) {
+  if (path == nullptr) return true;
   std::ifstream file(path);
   for (std::string line; std::getline(file, line);) script->lines.push_back(line);
-  return !file.bad() && file.eof();
+  if (!file.bad() && file.eof()) return true;
+  perror(path);
+  return false;
 }
 
-// The pseudo-terminal's master, and its slave held open so that the
-// master never sees a hang-up while no one else has the port open.
-int OpenPort(std::string* slave_path) {
-  int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return -1;
-  *slave_path = ptsname(master);
-  int slave = open(slave_path->c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  termios raw;
-  if (slave < 0 || tcgetattr(slave, &raw) != 0) return -1;
-  cfmakeraw(&raw);
-  tcsetattr(slave, TCSANOW, &raw);
-  return master;
-}
-
-// Replaces link in one step, so that a reader never finds it missing.
-bool LinkAt(const std::string& target, const std::string& link) {
-  std::string temporary = link + ".new";
-  unlink(temporary.c_str());
-  return symlink(target.c_str(), temporary.c_str()) == 0 &&
-         rename(temporary.c_str(), link.c_str()) == 0;
+void Announce(const Port& port, const Profile& profile) {
+  printf("modemsim: device %s%s%s, profile %.*s\n", port.device.c_str(),
+         port.link.empty() ? "" : " linked at ", port.link.c_str(),
+         static_cast<int>(profile.name.size()), profile.name.data());
 }
 
 // Runs the commands that are due; false once one of them was "quit".
@@ -105,39 +92,51 @@ bool RunDue(Script& script, SimModem& modem, Millis now) {
 
 Millis ResumeTime(const Script& script) { return script.Done() ? INT64_MAX : script.resume_at; }
 
-// Console lines as they are typed.
-bool ReadConsole(std::string* typed, Script* console) {
+// The commands typed on standard input, run as their lines end.
+struct Console {
+  Script script;
+  std::string typed;  // a line begun and not ended yet
+  bool open = true;
+
+  // Takes what has been typed; the console closes when its input ends.
+  void Read() {
+    char chunk[512];
+    ssize_t n = read(0, chunk, sizeof chunk);
+    open = n > 0;
+    if (!open) return;
+    typed.append(chunk, static_cast<size_t>(n));
+    for (size_t end; (end = typed.find('\n')) != std::string::npos; typed.erase(0, end + 1))
+      script.lines.push_back(typed.substr(0, end));
+  }
+};
+
+// Milliseconds until `next` for poll, -1 for never.
+int PollTimeout(Millis next, Millis now) {
+  return next == INT64_MAX ? -1 : static_cast<int>(std::clamp<Millis>(next - now, 0, INT_MAX));
+}
+
+// What the port's user wrote, to the modem.
+void PassPortInput(int port, SimModem& modem) {
   char chunk[512];
-  ssize_t n = read(0, chunk, sizeof chunk);
-  if (n <= 0) return false;
-  typed->append(chunk, static_cast<size_t>(n));
-  for (size_t end; (end = typed->find('\n')) != std::string::npos; typed->erase(0, end + 1))
-    console->lines.push_back(typed->substr(0, end));
-  return true;
+  ssize_t n = read(port, chunk, sizeof chunk);
+  if (n > 0) modem.FromLine(std::string_view(chunk, static_cast<size_t>(n)), MonotonicMs());
 }
 
 // The modem at work until "quit", or until the console has ended and the
 // scenario is done.
 void Serve(SimModem& modem, int port, Script& scenario) {
-  Script console;
-  bool console_open = true;
-  std::string typed;
+  Console console;
   for (;;) {
     Millis now = MonotonicMs();
-    if (!RunDue(scenario, modem, now) || !RunDue(console, modem, now)) return;
+    if (!RunDue(scenario, modem, now) || !RunDue(console.script, modem, now)) return;
     modem.Tick(now);
-    if (!console_open && scenario.Done()) return;
+    if (!console.open && scenario.Done()) return;
 
-    Millis next = std::min({modem.NextEvent(), ResumeTime(scenario), ResumeTime(console)});
-    int timeout =
-        next == INT64_MAX ? -1 : static_cast<int>(std::clamp<Millis>(next - now, 0, INT_MAX));
-    pollfd watch[2] = {{port, POLLIN, 0}, {console_open ? 0 : -1, POLLIN, 0}};
-    poll(watch, 2, timeout);
-    char chunk[512];
-    ssize_t n;
-    if (watch[0].revents && (n = read(port, chunk, sizeof chunk)) > 0)
-      modem.FromLine(std::string_view(chunk, static_cast<size_t>(n)), MonotonicMs());
-    if (watch[1].revents) console_open = ReadConsole(&typed, &console);
+    Millis next = std::min({modem.NextEvent(), ResumeTime(scenario), ResumeTime(console.script)});
+    pollfd watch[2] = {{port, POLLIN, 0}, {console.open ? 0 : -1, POLLIN, 0}};
+    poll(watch, 2, PollTimeout(next, now));
+    if (watch[0].revents) PassPortInput(port, modem);
+    if (watch[1].revents) console.Read();
   }
 }
 
@@ -151,33 +150,16 @@ int main(int argc, char** argv) {
   }
   setvbuf(stdout, nullptr, _IOLBF, 0);
   Script scenario;
-  if (options->scenario != nullptr && !ReadScenario(options->scenario, &scenario)) {
-    perror(options->scenario);
-    return 1;
-  }
-  std::string device;
-  int port = OpenPort(&device);
-  if (port < 0) {
-    perror("modemsim: pseudo-terminal");
-    return 1;
-  }
-  const std::string& link = options->link;
-  if (!link.empty() && !LinkAt(device, link)) {
-    perror(link.c_str());
-    return 1;
-  }
-  printf("modemsim: device %s%s%s, profile %.*s\n", device.c_str(),
-         link.empty() ? "" : " linked at ", link.c_str(),
-         static_cast<int>(options->profile->name.size()), options->profile->name.data());
+  if (!ReadScenario(options->scenario, &scenario)) return 1;
+  std::optional<Port> port = OpenPort(options->link);
+  if (!port) return 1;
+  Announce(*port, *options->profile);
 
   // With no one reading the port, what the modem says is lost, as on a line.
-  SimModem modem(*options->profile, [port](std::string_view bytes) {
-    if (write(port, bytes.data(), bytes.size()) < 0) return;
+  SimModem modem(*options->profile, [master = port->master](std::string_view bytes) {
+    if (write(master, bytes.data(), bytes.size()) < 0) return;
   });
-  Serve(modem, port, scenario);
-  // A simulator started since may have taken the link over.
-  char target[PATH_MAX] = "";
-  if (!link.empty() && readlink(link.c_str(), target, sizeof target - 1) > 0 && device == target)
-    unlink(link.c_str());
+  Serve(modem, port->master, scenario);
+  RemoveOwnLink(*port);
   return 0;
 }

@@ -4,8 +4,7 @@
 // presses the stylus. Times are milliseconds of the monotonic clock.
 #pragma once
 
-// Xlib after the rig's header (gtest first, see xrig.h).
-#include "xrig.h"
+#include "xserver.h"
 
 #include <X11/extensions/record.h>
 

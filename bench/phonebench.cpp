@@ -342,8 +342,7 @@ int main(int argc, char** argv) {
   Options options = ParseOptions(argc, argv);
   // Whole lines only: nothing half-printed goes into a forked child.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  xrig::XServerEnvironment server;
-  server.SetUp();
+  xrig::StartServer();
   // The programs select their routing on a virtual codec that keeps its
   // state file for its close.
   alsarig::AlsaRig alsa({.save_each_write = false});
@@ -372,7 +371,7 @@ int main(int argc, char** argv) {
 
     if (options.only.empty()) failed += PrintIdle(bench, options);
   }
-  server.TearDown();
+  xrig::StopServer();
   // Numbers are never judged; a path that was not reached means the
   // benchmark itself no longer works.
   return failed == 0 ? 0 : 1;

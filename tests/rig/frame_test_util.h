@@ -1,4 +1,5 @@
-// Helpers shared by the frame and fakesms tests.
+// Test frames and the pipes they travel on, for every test that feeds or
+// expects frames.
 #pragma once
 
 #include <fcntl.h>
