@@ -6,7 +6,7 @@
 #include "program.h"
 
 #ifndef INTERRUPTS_PATH
-#error "INTERRUPTS_PATH is set by launcher_program() in launcher/CMakeLists.txt"
+#error "INTERRUPTS_PATH is a FIXED value of phone_program() in launcher/CMakeLists.txt"
 #endif
 
 namespace {

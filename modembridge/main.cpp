@@ -24,7 +24,7 @@
 
 // Where the power switches' paths begin ("" on the phone).
 #ifndef MODEM_POWER_ROOT
-#error "MODEM_POWER_ROOT is set by modembridge_program() in modembridge/CMakeLists.txt"
+#error "MODEM_POWER_ROOT is a FIXED value of phone_program() in modembridge/CMakeLists.txt"
 #endif
 
 namespace {

@@ -20,7 +20,7 @@
 #include "vibrator.h"
 
 #ifndef VIBRATOR_ROOT
-#error "VIBRATOR_ROOT is set by notifier_program() in notifier/CMakeLists.txt"
+#error "VIBRATOR_ROOT is a FIXED value of phone_program() in notifier/CMakeLists.txt"
 #endif
 
 namespace {

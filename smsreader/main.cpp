@@ -22,7 +22,7 @@
 // The message directory: "" for gta02/messages in the home of the user
 // running the reader (the installed program), else the directory itself.
 #ifndef TEXT_MESSAGE_DIR
-#error "TEXT_MESSAGE_DIR is set by smsreader_program() in smsreader/CMakeLists.txt"
+#error "TEXT_MESSAGE_DIR is a FIXED value of phone_program() in smsreader/CMakeLists.txt"
 #endif
 
 namespace {
