@@ -17,7 +17,7 @@ const Start kCallAccepted{"callhandler/callhandler",
                           "\x02\x1f" "call" "\x1f" "accepted" "\x1f" "+32112233445" "\x1f\x03",
                           "Call Menu"};
 
-const Start kSmsRetrieved{"tests/smsreader/smsreader_testdir",
+const Start kSmsRetrieved{"smsreader/smsreader_testdir",
                           "\x02\x1f" "sms" "\x1f" "retrieved" "\x1f" "+32112233445" "\x1f" "7"
                           "\x1f" "31-12-1818" "\x1f" "12:34:56" "\x1f" "hello" "\x1f\x03",
                           "7", {}, "messages"};
